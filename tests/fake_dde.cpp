@@ -1,0 +1,108 @@
+#include "fake_dde.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <sstream>
+
+FakeDde fakeDde;
+
+namespace {
+
+HSZ const kHandles[] = {reinterpret_cast<HSZ>(0x1001), reinterpret_cast<HSZ>(0x1002),
+                        reinterpret_cast<HSZ>(0x1003)};
+HCONV const kConversation = reinterpret_cast<HCONV>(0x2001);
+HDDEDATA const kData = reinterpret_cast<HDDEDATA>(0x3001);
+int handlesCreated = 0;
+
+std::string NameOf(const void* handle) {
+    if (handle == nullptr) return "null";
+    if (handle == kConversation) return "conversation";
+    if (handle == kData) return "data";
+    for (int i = 0; i < 3; ++i) {
+        if (handle == kHandles[i]) return "name" + std::to_string(i + 1);
+    }
+    return "unknown";
+}
+
+std::string Hex(unsigned value) {
+    std::ostringstream out;
+    out << "0x" << std::hex << std::uppercase << value;
+    return out.str();
+}
+
+bool Live(DWORD instance) { return instance == kFakeInstance; }
+
+}  // namespace
+
+void ResetFakeDde() {
+    fakeDde = FakeDde();
+    handlesCreated = 0;
+}
+
+UINT DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD command, DWORD reserved) {
+    fakeDde.calls.push_back("DdeInitializeA(instance=" + std::to_string(*instance) +
+                            ", callback=" + (callback ? "set" : "null") +
+                            ", command=" + Hex(command) + ", reserved=" +
+                            std::to_string(reserved) + ")");
+    if (fakeDde.initialisationFails) return 0x4006;  // DMLERR_DLL_USAGE
+    *instance = kFakeInstance;
+    return 0;
+}
+
+HSZ DdeCreateStringHandleA(DWORD instance, LPCSTR name, int codePage) {
+    fakeDde.calls.push_back("DdeCreateStringHandleA(instance=" + std::to_string(instance) +
+                            ", name=" + name + ", codePage=" + std::to_string(codePage) + ")");
+    if (!Live(instance) || handlesCreated >= 3) return nullptr;
+    return kHandles[handlesCreated++];
+}
+
+HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT context) {
+    fakeDde.calls.push_back("DdeConnect(instance=" + std::to_string(instance) +
+                            ", service=" + NameOf(service) + ", topic=" + NameOf(topic) +
+                            ", context=" + NameOf(context) + ")");
+    if (!Live(instance) || !fakeDde.planetariumRunning) return nullptr;
+    return kConversation;
+}
+
+HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ item,
+                              UINT format, UINT type, DWORD timeout, LPDWORD result) {
+    fakeDde.calls.push_back("DdeClientTransaction(data=" + std::string(data ? "set" : "null") +
+                            ", length=" + std::to_string(length) +
+                            ", conversation=" + NameOf(conversation) +
+                            ", item=" + NameOf(item) + ", format=" + std::to_string(format) +
+                            ", type=" + Hex(type) + ", timeout=" + std::to_string(timeout) +
+                            ", result=" + NameOf(result) + ")");
+    if (data != nullptr) fakeDde.pokedBytes.assign(data, data + length);
+    if (type == XTYP_REQUEST) return fakeDde.transactionGivesData ? kData : nullptr;
+    return reinterpret_cast<HDDEDATA>(1);
+}
+
+DWORD DdeGetData(HDDEDATA data, LPBYTE buffer, DWORD maximum, DWORD offset) {
+    fakeDde.calls.push_back("DdeGetData(data=" + NameOf(data) +
+                            ", buffer=" + (buffer ? "set" : "null") +
+                            ", maximum=" + std::to_string(maximum) +
+                            ", offset=" + std::to_string(offset) + ")");
+    if (data != kData) return 0;
+    const DWORD size = static_cast<DWORD>(fakeDde.itemData.size());
+    if (buffer == nullptr) return size;
+    const DWORD count = std::min(maximum, size - std::min(offset, size));
+    std::memcpy(buffer, fakeDde.itemData.data() + offset, count);
+    return count;
+}
+
+BOOL DdeDisconnect(HCONV conversation) {
+    fakeDde.calls.push_back("DdeDisconnect(" + NameOf(conversation) + ")");
+    return conversation == kConversation;
+}
+
+BOOL DdeFreeStringHandle(DWORD instance, HSZ name) {
+    fakeDde.calls.push_back("DdeFreeStringHandle(instance=" + std::to_string(instance) + ", " +
+                            NameOf(name) + ")");
+    return Live(instance) && name != nullptr;
+}
+
+BOOL DdeUninitialize(DWORD instance) {
+    fakeDde.calls.push_back("DdeUninitialize(instance=" + std::to_string(instance) + ")");
+    return Live(instance);
+}
