@@ -25,4 +25,8 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 # by itself a minute after the last Wine process (or by `wineserver -k`).
 # A second one for the same prefix just exits.
 (wineserver -p60 </dev/null >/dev/null 2>&1 &)
+# Start Wine's own background processes with their output going nowhere:
+# started by the program below they would inherit its standard streams and
+# keep a caller's pipe open long after the program has ended.
+wineboot </dev/null >/dev/null 2>&1
 exec wine "$@"

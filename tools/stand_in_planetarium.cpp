@@ -5,7 +5,7 @@
 //
 //   READY                               service registered; clients may connect
 //   CONNECT topic=<name>                a conversation was accepted
-//   POKE item=<name> format=<n> size=<n> hex=<bytes>
+//   POKE item=<name> format=<n> size=<n> hex=<bytes> text=<bytes, readable>
 //   REQUEST item=<name> format=<n> size=<n>   (size of the data served; -1: refused)
 //   DISCONNECT
 //
@@ -67,6 +67,23 @@ std::string HexOf(const std::vector<BYTE>& bytes) {
     return hex;
 }
 
+// The bytes as a reader would like to see them: printable ASCII as it is,
+// anything else as \xHH.
+std::string ReadableOf(const std::vector<BYTE>& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (BYTE b : bytes) {
+        if (b >= 0x20 && b < 0x7F && b != '\\') {
+            text += static_cast<char>(b);
+        } else {
+            text += "\\x";
+            text += digits[b >> 4];
+            text += digits[b & 0x0F];
+        }
+    }
+    return text;
+}
+
 std::vector<BYTE> BytesOf(HDDEDATA data) {
     std::vector<BYTE> bytes(DdeGetData(data, nullptr, 0, 0));
     if (!bytes.empty()) {
@@ -99,7 +116,8 @@ HDDEDATA CALLBACK OnDdeEvent(UINT type, UINT format, HCONV, HSZ name1, HSZ name2
         case XTYP_POKE: {
             const std::vector<BYTE> bytes = BytesOf(data);
             LogLine("POKE item=" + NameOf(name2) + " format=" + std::to_string(format) +
-                    " size=" + std::to_string(bytes.size()) + " hex=" + HexOf(bytes));
+                    " size=" + std::to_string(bytes.size()) + " hex=" + HexOf(bytes) +
+                    " text=" + ReadableOf(bytes));
             if (settings.holdPokeMs > 0) PumpMessagesFor(settings.holdPokeMs);
             return reinterpret_cast<HDDEDATA>(settings.refusePoke ? DDE_FNOTPROCESSED : DDE_FACK);
         }

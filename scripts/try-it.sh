@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Shows Zenolt at work on Linux: builds the 32-bit Windows programs, starts
+# the stand-in planetarium under Wine, sends it a few commands and prints
+# what it received.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target Zenolt StandInPlanetarium >/dev/null
+bin=build/windows
+run() { scripts/wine-run.sh "$@"; }
+
+scratch=$(mktemp -d)
+trap 'touch "$scratch/stop"; sleep 0.3; rm -rf "$scratch"' EXIT
+run "$bin/StandInPlanetarium.exe" --log "Z:$scratch/planetarium.log" --stop-file "Z:$scratch/stop" &
+for _ in $(seq 100); do grep -q READY "$scratch/planetarium.log" 2>/dev/null && break; sleep 0.1; done
+
+show() { echo "\$ Zenolt $*"; run "$bin/Zenolt.exe" "$@" 2>&1; echo "  (exit status $?)"; }
+show ZOM+
+show GOXY X:100 Y:200
+show FIND CAT: M ID: 31
+
+echo
+echo "The stand-in planetarium logged:"
+sed 's/^/  /' "$scratch/planetarium.log"
+
+touch "$scratch/stop"; sleep 0.3
+echo
+echo "\$ Zenolt ZOM+    (with no planetarium running)"
+run "$bin/Zenolt.exe" ZOM+ 2>&1 || echo "  (exit status $?)"

@@ -1,0 +1,103 @@
+#include "process_runner.h"
+
+#include <vector>
+
+namespace {
+
+HANDLE OpenInheritable(const std::string& path, DWORD access, DWORD creation) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+std::string ReadFileBytes(const std::string& path) {
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string ProgramDirectory() {
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) break;
+        path.resize(path.size() * 2);
+    }
+    std::string directory(path.data());
+    return directory.substr(0, directory.find_last_of('\\') + 1);
+}
+
+std::string NewScratchDirectory() {
+    static LONG counter = 0;
+    char temp[MAX_PATH + 1];
+    GetTempPathA(sizeof temp, temp);
+    for (;;) {
+        const std::string directory = std::string(temp) + "zenolt-" +
+                                      std::to_string(GetCurrentProcessId()) + "-" +
+                                      std::to_string(InterlockedIncrement(&counter)) + "\\";
+        if (CreateDirectoryA(directory.c_str(), nullptr)) return directory;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return directory;
+    }
+}
+
+ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs) {
+    ProgramRun run;
+    const std::string scratch = NewScratchDirectory();
+    const std::string outPath = scratch + "stdout", errPath = scratch + "stderr";
+    HANDLE in = OpenInheritable("NUL", GENERIC_READ, OPEN_EXISTING);
+    HANDLE out = OpenInheritable(outPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = OpenInheritable(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+
+    const DWORD start = GetTickCount();
+    const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    CloseHandle(in);
+    CloseHandle(out);
+    CloseHandle(err);
+    if (!started) {
+        run.err = "CreateProcessA failed: " + std::to_string(GetLastError());
+        return run;
+    }
+    run.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    run.elapsedMs = GetTickCount() - start;
+    if (!run.finished) {
+        TerminateProcess(process.hProcess, 255);
+        WaitForSingleObject(process.hProcess, INFINITE);
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    run.out = ReadFileBytes(outPath);
+    run.err = ReadFileBytes(errPath);
+    DeleteFileA(outPath.c_str());
+    DeleteFileA(errPath.c_str());
+    RemoveDirectoryA(scratch.c_str());
+    return run;
+}

@@ -1,0 +1,32 @@
+// Starting Windows programs with exact command lines and capturing what they
+// write, byte for byte, for the end-to-end tests.
+#ifndef ZENOLT_TESTS_E2E_PROCESS_RUNNER_H
+#define ZENOLT_TESTS_E2E_PROCESS_RUNNER_H
+
+#include <windows.h>
+
+#include <string>
+
+struct ProgramRun {
+    bool finished = false;  // false: still running at the time-out, then killed
+    DWORD exitCode = 0;
+    std::string out;  // standard output, as the bytes written to a file
+    std::string err;  // standard error, likewise
+    DWORD elapsedMs = 0;
+};
+
+// Runs commandLine exactly as given (CreateProcessA re-quotes nothing) with
+// standard output and error going to files, and waits for it.
+ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 30000);
+
+// The folder holding this test program and the programs under test,
+// ending in a backslash.
+std::string ProgramDirectory();
+
+// A new empty folder under the temporary folder, ending in a backslash.
+std::string NewScratchDirectory();
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+#endif

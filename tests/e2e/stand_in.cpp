@@ -1,0 +1,93 @@
+#include "stand_in.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "process_runner.h"
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 0;
+}
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1]));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+bool StartStandIn(StandIn& standIn, const std::string& options, std::string& failure) {
+    standIn.directory = NewScratchDirectory();
+    standIn.logPath = standIn.directory + "stand-in.log";
+    std::string commandLine = "\"" + ProgramDirectory() + "StandInPlanetarium.exe\" --log \"" +
+                              standIn.logPath + "\" --lifetime 300 " + options;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &standIn.process)) {
+        failure = "cannot start the stand-in: error " + std::to_string(GetLastError());
+        return false;
+    }
+    for (int waited = 0; waited < 20000; waited += 20) {
+        if (WaitForLogLine(standIn, "READY", 0)) return true;
+        if (WaitForSingleObject(standIn.process.hProcess, 20) == WAIT_OBJECT_0) {
+            failure = "the stand-in ended before it was ready";
+            return false;
+        }
+    }
+    failure = "the stand-in was not ready within 20 s";
+    return false;
+}
+
+void StopStandIn(StandIn& standIn) {
+    if (standIn.process.hProcess == nullptr) return;
+    TerminateProcess(standIn.process.hProcess, 0);
+    WaitForSingleObject(standIn.process.hProcess, INFINITE);
+    CloseHandle(standIn.process.hThread);
+    CloseHandle(standIn.process.hProcess);
+    standIn.process = PROCESS_INFORMATION{};
+}
+
+std::vector<std::string> StandInLog(const StandIn& standIn) {
+    std::vector<std::string> lines;
+    std::istringstream log(ReadFileBytes(standIn.logPath));
+    for (std::string line; std::getline(log, line);) lines.push_back(line);
+    return lines;
+}
+
+bool WaitForLogLine(const StandIn& standIn, const std::string& line, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const std::vector<std::string> lines = StandInLog(standIn);
+        if (std::find(lines.begin(), lines.end(), line) != lines.end()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
+std::vector<LoggedTransaction> LoggedTransactions(const StandIn& standIn) {
+    std::vector<LoggedTransaction> transactions;
+    for (const std::string& line : StandInLog(standIn)) {
+        std::istringstream fields(line);
+        LoggedTransaction t;
+        fields >> t.type;
+        if (t.type != "POKE" && t.type != "REQUEST") continue;
+        for (std::string field; fields >> field && field.rfind("text=", 0) != 0;) {
+            const std::string::size_type equals = field.find('=');
+            const std::string name = field.substr(0, equals), value = field.substr(equals + 1);
+            if (name == "item") t.item = value;
+            if (name == "format") t.format = std::stoi(value);
+            if (name == "size") t.size = std::stol(value);
+            if (name == "hex") t.bytes = FromHex(value);
+        }
+        transactions.push_back(t);
+    }
+    return transactions;
+}

@@ -1,0 +1,41 @@
+// Running the stand-in planetarium for a test and reading what it logged.
+#ifndef ZENOLT_TESTS_E2E_STAND_IN_H
+#define ZENOLT_TESTS_E2E_STAND_IN_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct StandIn {
+    PROCESS_INFORMATION process = {};
+    std::string directory;
+    std::string logPath;
+};
+
+// One transaction as the stand-in logged it.
+struct LoggedTransaction {
+    std::string type;  // "POKE" or "REQUEST"
+    std::string item;
+    int format = -1;
+    long size = -1;
+    std::string bytes;  // what a poke carried
+};
+
+// Starts the stand-in with the given extra options and waits until it is
+// ready for connections. Returns false (with the reason in failure) if it
+// does not come up.
+bool StartStandIn(StandIn& standIn, const std::string& options, std::string& failure);
+
+// Ends the stand-in and waits until it is gone, so that the service name is
+// free again.
+void StopStandIn(StandIn& standIn);
+
+std::vector<std::string> StandInLog(const StandIn& standIn);
+
+// Waits until the log holds the line, up to timeoutMs. Returns whether it does.
+bool WaitForLogLine(const StandIn& standIn, const std::string& line, DWORD timeoutMs);
+
+std::vector<LoggedTransaction> LoggedTransactions(const StandIn& standIn);
+
+#endif
