@@ -8,22 +8,12 @@
 #include <cstdio>
 #include <string>
 
+#include "printed_text.h"
+
 struct CapturedOutput {
     std::string out;
     std::string err;
 };
-
-namespace captured_output_detail {
-
-inline std::string ReadAll(std::FILE* file) {
-    std::rewind(file);
-    std::string bytes;
-    for (int c; (c = std::fgetc(file)) != EOF;) bytes += static_cast<char>(c);
-    std::fclose(file);
-    return bytes;
-}
-
-}  // namespace captured_output_detail
 
 template <typename Body>
 CapturedOutput CaptureOutput(Body body) {
@@ -42,7 +32,7 @@ CapturedOutput CaptureOutput(Body body) {
     dup2(savedErr, 2);
     close(savedOut);
     close(savedErr);
-    return {captured_output_detail::ReadAll(out), captured_output_detail::ReadAll(err)};
+    return {ReadAllAndClose(out), ReadAllAndClose(err)};
 }
 
 #endif

@@ -13,29 +13,6 @@ namespace {
 const std::string kConnectFailureLine =
     "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\n";
 
-const std::vector<std::string> kOpening = {
-    "DdeInitializeA(instance=0, callback=null, command=0x1, reserved=0)",
-    "DdeCreateStringHandleA(instance=42, name=ciel, codePage=1004)",
-    "DdeCreateStringHandleA(instance=42, name=DdeSkyChart, codePage=1004)",
-    "DdeCreateStringHandleA(instance=42, name=DdeData, codePage=1004)",
-    "DdeConnect(instance=42, service=name1, topic=name2, context=null)",
-};
-
-std::vector<std::string> Teardown(const std::string& conversation) {
-    return {
-        "DdeDisconnect(" + conversation + ")",
-        "DdeFreeStringHandle(instance=42, name1)",
-        "DdeFreeStringHandle(instance=42, name2)",
-        "DdeFreeStringHandle(instance=42, name3)",
-        "DdeUninitialize(instance=42)",
-    };
-}
-
-std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 std::string PokeCall(std::size_t length) {
     return "DdeClientTransaction(data=set, length=" + std::to_string(length) +
            ", conversation=conversation, item=name3, format=1, type=0x4090, timeout=1000, "
@@ -51,7 +28,8 @@ TEST_F(PokeCommandTextTest, ConnectedPokeMakesTheWholeConversationInOrder) {
     bool connected = false;
     const CapturedOutput output = CaptureOutput([&] { connected = PokeCommandText("ZOM+"); });
     EXPECT_TRUE(connected);
-    EXPECT_EQ(fakeDde.calls, Joined(Joined(kOpening, {PokeCall(5)}), Teardown("conversation")));
+    EXPECT_EQ(fakeDde.calls,
+              Joined(ExpectedOpening(), {{PokeCall(5)}, ExpectedTeardown("conversation")}));
     EXPECT_EQ(fakeDde.pokedBytes, (std::vector<unsigned char>{'Z', 'O', 'M', '+', 0}));
     EXPECT_EQ(output.out, "");
     EXPECT_EQ(output.err, "");
@@ -76,7 +54,7 @@ TEST_F(PokeCommandTextTest, NoPlanetariumReportsOneLineAndStillTearsDown) {
     bool connected = true;
     const CapturedOutput output = CaptureOutput([&] { connected = PokeCommandText("ZOM+"); });
     EXPECT_FALSE(connected);
-    EXPECT_EQ(fakeDde.calls, Joined(kOpening, Teardown("null")));
+    EXPECT_EQ(fakeDde.calls, Joined(ExpectedOpening(), {ExpectedTeardown("null")}));
     EXPECT_TRUE(fakeDde.pokedBytes.empty());
     EXPECT_EQ(output.out, "");
     EXPECT_EQ(output.err, kConnectFailureLine);

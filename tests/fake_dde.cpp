@@ -35,6 +35,34 @@ bool Live(DWORD instance) { return instance == kFakeInstance; }
 
 }  // namespace
 
+std::vector<std::string> ExpectedOpening() {
+    return {
+        "DdeInitializeA(instance=0, callback=null, command=0x1, reserved=0)",
+        "DdeCreateStringHandleA(instance=42, name=ciel, codePage=1004)",
+        "DdeCreateStringHandleA(instance=42, name=DdeSkyChart, codePage=1004)",
+        "DdeCreateStringHandleA(instance=42, name=DdeData, codePage=1004)",
+        "DdeConnect(instance=42, service=name1, topic=name2, context=null)",
+    };
+}
+
+std::vector<std::string> ExpectedTeardown(const std::string& conversation) {
+    return {
+        "DdeDisconnect(" + conversation + ")",
+        "DdeFreeStringHandle(instance=42, name1)",
+        "DdeFreeStringHandle(instance=42, name2)",
+        "DdeFreeStringHandle(instance=42, name3)",
+        "DdeUninitialize(instance=42)",
+    };
+}
+
+std::vector<std::string> Joined(std::vector<std::string> first,
+                                std::initializer_list<std::vector<std::string>> rest) {
+    for (const std::vector<std::string>& lines : rest) {
+        first.insert(first.end(), lines.begin(), lines.end());
+    }
+    return first;
+}
+
 void ResetFakeDde() {
     fakeDde = FakeDde();
     handlesCreated = 0;

@@ -25,7 +25,19 @@ extern FakeDde fakeDde;
 // Forgets every setting and recording.
 void ResetFakeDde();
 
-// The handles and instance the fake hands out, as they appear in fakeDde.calls.
+// The instance the fake hands out.
 constexpr DWORD kFakeInstance = 42;
+
+// The calls a conversation opens with, as recorded, when the instance
+// initialises: the three names are name1, name2 and name3.
+std::vector<std::string> ExpectedOpening();
+
+// The calls a conversation closes with, as recorded: disconnecting
+// "conversation" or "null", then freeing and uninitialising.
+std::vector<std::string> ExpectedTeardown(const std::string& conversation);
+
+// first followed by the lines of each of the rest.
+std::vector<std::string> Joined(std::vector<std::string> first,
+                                std::initializer_list<std::vector<std::string>> rest);
 
 #endif

@@ -6,20 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "printed_text.h"
+
 namespace {
 
-std::string PrintedUsage() {
-    std::FILE* file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
-    if (file == nullptr) return "";
-    PrintSenderUsage(file);
-    std::rewind(file);
-    std::string bytes;
-    for (int c; (c = std::fgetc(file)) != EOF;) bytes += static_cast<char>(c);
-    std::fclose(file);
-    return bytes;
-}
-
+std::string PrintedUsage() { return PrintedText(PrintSenderUsage); }
 std::vector<std::string> LinesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::string::size_type start = 0, end;

@@ -6,40 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "process_runner.h"
+#include "planetarium_test.h"
+#include "printed_text.h"
 #include "sender_usage.h"
-#include "stand_in.h"
 
 namespace {
 
-const std::string kConnectFailureLine =
-    "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\r\n";
-
-std::string Zenolt() { return "\"" + ProgramDirectory() + "Zenolt.exe\""; }
+std::string Zenolt() { return QuotedProgram("Zenolt.exe"); }
 
 // The usage list as a text-mode stream writes it to a file: CR LF line ends.
-std::string UsageAsWritten() {
-    std::FILE* file = std::tmpfile();
-    PrintSenderUsage(file);
-    std::rewind(file);
-    std::string bytes;
-    for (int c; (c = std::fgetc(file)) != EOF;) {
-        if (c == '\n') bytes += '\r';
-        bytes += static_cast<char>(c);
-    }
-    std::fclose(file);
-    return bytes;
-}
+std::string UsageAsWritten() { return WithCrLf(PrintedText(PrintSenderUsage)); }
 
-class ZenoltEndToEnd : public ::testing::Test {
+class ZenoltEndToEnd : public PlanetariumTest {
 protected:
-    void TearDown() override { StopStandIn(standIn); }
-
-    void StartPlanetarium(const std::string& options = "") {
-        std::string failure;
-        ASSERT_TRUE(StartStandIn(standIn, options, failure)) << failure;
-    }
-
     // Runs Zenolt with the given command-line tail and expects one poke of
     // exactly text and its NUL, silence on both streams and status 0.
     void ExpectPoke(const std::string& tail, const std::string& text) {
@@ -57,8 +36,6 @@ protected:
         EXPECT_EQ(poke.format, 1);
         EXPECT_EQ(poke.bytes, text + '\0') << tail;
     }
-
-    StandIn standIn;
 };
 
 TEST_F(ZenoltEndToEnd, NoArgumentsPrintsTheUsageListAndNeverConnects) {
@@ -124,7 +101,7 @@ TEST_F(ZenoltEndToEnd, NoPlanetariumIsReportedWithStatus1) {
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, kConnectFailureLine);
+    EXPECT_EQ(run.err, kConnectFailureLineAsWritten);
 }
 
 TEST_F(ZenoltEndToEnd, HeldPokeTimesOutSilentlyWithoutWaitingForThePlanetarium) {

@@ -1,0 +1,46 @@
+// What the end-to-end tests of both programs share: a test fixture that runs
+// the stand-in planetarium and ends it after each test, and small helpers.
+#ifndef ZENOLT_TESTS_E2E_PLANETARIUM_TEST_H
+#define ZENOLT_TESTS_E2E_PLANETARIUM_TEST_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "process_runner.h"
+#include "stand_in.h"
+
+const char kConnectFailureLineAsWritten[] =
+    "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\r\n";
+
+// The quoted path of one of the programs under test, as a command line's
+// first token.
+inline std::string QuotedProgram(const std::string& name) {
+    return "\"" + ProgramDirectory() + name + "\"";
+}
+
+// text as a text-mode stream writes it to a file: every line feed becomes
+// CR LF, also one that already follows a CR.
+inline std::string WithCrLf(const std::string& text) {
+    std::string written;
+    for (char c : text) {
+        if (c == '\n') written += '\r';
+        written += c;
+    }
+    return written;
+}
+
+class PlanetariumTest : public ::testing::Test {
+protected:
+    void TearDown() override { StopStandIn(standIn); }
+
+    // Starts the stand-in planetarium with the given options.
+    void StartPlanetarium(const std::string& options = "") {
+        std::string failure;
+        ASSERT_TRUE(StartStandIn(standIn, options, failure)) << failure;
+    }
+
+    StandIn standIn;
+};
+
+#endif
