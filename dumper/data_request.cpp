@@ -10,6 +10,9 @@
 namespace {
 
 const DWORD kRequestTimeoutMs = 120000;
+// Standard output is written in blocks this large: an item can be long, and
+// every write to the device is a call into the system.
+const std::size_t kOutputBlockSize = 64 * 1024;
 
 }  // namespace
 
@@ -26,6 +29,9 @@ bool RequestDataItem() {
         const DWORD size = DdeGetData(data, nullptr, 0, 0);
         std::vector<unsigned char> received(size);
         const DWORD copied = DdeGetData(data, received.data(), size, 0);
+        // Nothing has been written to standard output yet, so its buffering
+        // may still be chosen. The stream is flushed when the process ends.
+        std::setvbuf(stdout, nullptr, _IOFBF, kOutputBlockSize);
         WriteDataDump(stdout, received.data(), std::min<std::size_t>(copied, received.size()));
     }
     CloseConversation(link);

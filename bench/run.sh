@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Measures the programs under Wine against floors measured in the same run:
+# a do-nothing program (process start-up) and a minimal client making only
+# the same DDE calls (the conversation itself). Times are medians of
+# interleaved runs, timed from inside Wine; memory is the peak resident size
+# of the process, from GNU time.
+#   bash bench/run.sh [ROUNDS]      (default 31)
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+rounds=${1:-31}
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target Zenolt ZenoltDump StandInPlanetarium do_nothing \
+    minimal_client bench_timer >/dev/null
+
+export ZENOLT_WINEPREFIX=${ZENOLT_WINEPREFIX:-$PWD/build/wineprefix}
+scripts/wine-run.sh build/windows/do_nothing.exe  # prepares the prefix and its server
+export WINEPREFIX=$ZENOLT_WINEPREFIX WINEDEBUG=-all
+winpath() { winepath -w "$1" 2>/dev/null; }
+bin=$(winpath "$PWD/build/windows")
+scratch=$(mktemp -d)
+stop_planetarium() { touch "$scratch/stop"; sleep 0.5; rm -f "$scratch/stop" "$scratch/log"; }
+trap 'stop_planetarium; rm -rf "$scratch"' EXIT
+start_planetarium() {  # serving the file $1
+    wine build/windows/StandInPlanetarium.exe --log "$(winpath "$scratch/log")" \
+        --serve "$(winpath "$1")" --stop-file "$(winpath "$scratch/stop")" --lifetime 3600 &
+    for _ in $(seq 100); do grep -q READY "$scratch/log" 2>/dev/null && break; sleep 0.1; done
+}
+# Median peak resident size in KiB of 7 runs of a program under Wine.
+peak_kib() {
+    for _ in 1 2 3 4 5 6 7; do
+        /usr/bin/time -f %M wine "$@" 2>&1 >/dev/null | tail -n 1
+    done | sort -n | sed -n 4p
+}
+
+# Items of 1 MiB and of 7 bytes, each text and its NUL.
+head -c $((1024 * 1024 - 1)) /dev/zero | tr '\0' 'x' >"$scratch/item-1mib"
+printf '\0' >>"$scratch/item-1mib"
+printf 'ZOM+ok\0' >"$scratch/item-small"
+
+echo "Measuring $rounds interleaved rounds of each run..." >&2
+wine build/windows/bench_timer.exe "$rounds" \
+    do_nothing     "\"$bin\\do_nothing.exe\"" \
+    client_absent  "\"$bin\\minimal_client.exe\" poke ZOM+" \
+    zenolt_absent  "\"$bin\\Zenolt.exe\" ZOM+" | tr -d '\r' | sed 's/^/A:/' >"$scratch/times"
+
+start_planetarium "$scratch/item-1mib"
+wine build/windows/bench_timer.exe "$rounds" \
+    do_nothing     "\"$bin\\do_nothing.exe\"" \
+    zenolt_usage   "\"$bin\\Zenolt.exe\"" \
+    client_poke    "\"$bin\\minimal_client.exe\" poke ZOM+" \
+    zenolt_poke    "\"$bin\\Zenolt.exe\" ZOM+" \
+    client_request "\"$bin\\minimal_client.exe\" request" \
+    dump_1mib      "\"$bin\\ZenoltDump.exe\"" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
+echo "Measuring memory..." >&2
+{
+    echo "do_nothing $(peak_kib build/windows/do_nothing.exe)"
+    echo "client_request $(peak_kib build/windows/minimal_client.exe request)"
+    echo "dump_1mib $(peak_kib build/windows/ZenoltDump.exe)"
+    stop_planetarium
+    start_planetarium "$scratch/item-small"
+    echo "dump_small $(peak_kib build/windows/ZenoltDump.exe)"
+} >"$scratch/memory"
+
+awk -F'\t' -v rounds="$rounds" '
+    FILENAME ~ /times$/ { median[$1] = $2; next }
+    { split($0, f, " "); peak[f[1]] = f[2] }
+    function row(what, key, floorName, floorKey, aim,    ratio) {
+        ratio = median[key] / median[floorKey]
+        printf "| %-27s | %7.1f | %-17s | %7.1f | %5.2f | %4.2f | %-4s |\n", what, median[key],
+            floorName, median[floorKey], ratio, aim, (ratio <= aim ? "met" : "MISS")
+    }
+    END {
+        printf "| %-27s | %7s | %-17s | %7s | %5s | %4s | %-4s |\n", "run (median of " rounds ")", "ms", "floor", "ms", "ratio", "aim", ""
+        print "|-----------------------------|---------|-------------------|---------|-------|------|------|"
+        row("Zenolt ZOM+, acknowledged", "P:zenolt_poke", "2: minimal client", "P:client_poke", 1.10)
+        row("Zenolt, no planetarium", "A:zenolt_absent", "2: minimal client", "A:client_absent", 1.10)
+        row("ZenoltDump, 1 MiB item", "P:dump_1mib", "2: minimal client", "P:client_request", 1.10)
+        row("Zenolt usage list", "P:zenolt_usage", "1: do-nothing", "P:do_nothing", 1.20)
+        print ""
+        print "| peak resident size (median of 7) | KiB |"
+        print "|---|---|"
+        printf "| do-nothing program | %d |\n| minimal client, 1 MiB request | %d |\n", peak["do_nothing"], peak["client_request"]
+        printf "| ZenoltDump, 7-byte item | %d |\n| ZenoltDump, 1 MiB item | %d |\n", peak["dump_small"], peak["dump_1mib"]
+        over = peak["dump_1mib"] - peak["do_nothing"]; item = peak["dump_1mib"] - peak["dump_small"]
+        print ""
+        printf "ZenoltDump of 1 MiB over the do-nothing program: %d KiB (%.2f times the item; aim 2.00: %s)\n", over, over / 1024, (over <= 2048 ? "met" : "MISS")
+        printf "of which the item itself (1 MiB dump over 7-byte dump): %d KiB (%.2f times the item: %s)\n", item, item / 1024, (item <= 2048 ? "met" : "MISS")
+        printf "and the DDE library (minimal client over do-nothing): %d KiB\n", peak["client_request"] - peak["do_nothing"]
+    }' "$scratch/times" "$scratch/memory"
