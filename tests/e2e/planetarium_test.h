@@ -40,6 +40,13 @@ protected:
         ASSERT_TRUE(StartStandIn(standIn, options, failure)) << failure;
     }
 
+    // Starts the stand-in planetarium serving item as its data item.
+    void StartPlanetariumServing(const std::string& item) {
+        const std::string path = NewScratchDirectory() + "item";
+        WriteFileBytes(path, item);
+        StartPlanetarium("--serve \"" + path + "\"");
+    }
+
     StandIn standIn;
 };
 

@@ -57,13 +57,12 @@ std::string NewScratchDirectory() {
     }
 }
 
-ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs) {
-    ProgramRun run;
-    const std::string scratch = NewScratchDirectory();
-    const std::string outPath = scratch + "stdout", errPath = scratch + "stderr";
+RunningProgram StartProgram(const std::string& commandLine) {
+    RunningProgram program;
+    program.scratch = NewScratchDirectory();
     HANDLE in = OpenInheritable("NUL", GENERIC_READ, OPEN_EXISTING);
-    HANDLE out = OpenInheritable(outPath, GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE err = OpenInheritable(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE out = OpenInheritable(program.scratch + "stdout", GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = OpenInheritable(program.scratch + "stderr", GENERIC_WRITE, CREATE_ALWAYS);
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -71,33 +70,46 @@ ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs) {
     startup.hStdInput = in;
     startup.hStdOutput = out;
     startup.hStdError = err;
-    PROCESS_INFORMATION process = {};
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
 
-    const DWORD start = GetTickCount();
-    const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
+    program.startTicks = GetTickCount();
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &program.process)) {
+        program.failure = "CreateProcessA failed: " + std::to_string(GetLastError());
+    }
     CloseHandle(in);
     CloseHandle(out);
     CloseHandle(err);
-    if (!started) {
-        run.err = "CreateProcessA failed: " + std::to_string(GetLastError());
+    return program;
+}
+
+ProgramRun FinishProgram(RunningProgram& program, DWORD timeoutMs) {
+    ProgramRun run;
+    if (!program.failure.empty()) {
+        run.err = program.failure;
         return run;
     }
-    run.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    run.elapsedMs = GetTickCount() - start;
+    run.finished = WaitForSingleObject(program.process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    run.elapsedMs = GetTickCount() - program.startTicks;
     if (!run.finished) {
-        TerminateProcess(process.hProcess, 255);
-        WaitForSingleObject(process.hProcess, INFINITE);
+        TerminateProcess(program.process.hProcess, 255);
+        WaitForSingleObject(program.process.hProcess, INFINITE);
     }
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(program.process.hProcess, &run.exitCode);
+    CloseHandle(program.process.hThread);
+    CloseHandle(program.process.hProcess);
+    program.process = PROCESS_INFORMATION{};
+    const std::string outPath = program.scratch + "stdout", errPath = program.scratch + "stderr";
     run.out = ReadFileBytes(outPath);
     run.err = ReadFileBytes(errPath);
     DeleteFileA(outPath.c_str());
     DeleteFileA(errPath.c_str());
-    RemoveDirectoryA(scratch.c_str());
+    RemoveDirectoryA(program.scratch.c_str());
     return run;
+}
+
+ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs) {
+    RunningProgram program = StartProgram(commandLine);
+    return FinishProgram(program, timeoutMs);
 }

@@ -15,8 +15,25 @@ struct ProgramRun {
     DWORD elapsedMs = 0;
 };
 
-// Runs commandLine exactly as given (CreateProcessA re-quotes nothing) with
-// standard output and error going to files, and waits for it.
+// A program started by StartProgram and not yet finished.
+struct RunningProgram {
+    PROCESS_INFORMATION process = {};
+    std::string scratch;  // holds the files its standard streams go to
+    DWORD startTicks = 0;
+    std::string failure;  // why it could not be started; empty when it was
+};
+
+// Starts commandLine exactly as given (CreateProcessA re-quotes nothing) with
+// standard output and error going to files. Handles it must not share are
+// closed before it returns, so programs may be started one after another
+// while earlier ones still run.
+RunningProgram StartProgram(const std::string& commandLine);
+
+// Waits for a started program (killing it after timeoutMs) and returns what
+// it wrote and its exit status.
+ProgramRun FinishProgram(RunningProgram& program, DWORD timeoutMs = 30000);
+
+// Starts commandLine and waits for it.
 ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 30000);
 
 // The folder holding this test program and the programs under test,

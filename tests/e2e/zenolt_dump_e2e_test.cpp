@@ -14,13 +14,6 @@ std::string ZenoltDump() { return QuotedProgram("ZenoltDump.exe"); }
 
 class ZenoltDumpEndToEnd : public PlanetariumTest {
 protected:
-    // Starts the stand-in serving item as its data item.
-    void Serve(const std::string& item) {
-        const std::string path = NewScratchDirectory() + "item";
-        WriteFileBytes(path, item);
-        StartPlanetarium("--serve \"" + path + "\"");
-    }
-
     // Runs ZenoltDump without arguments and expects status 0, nothing on
     // standard error and one request logged.
     std::string Dump() {
@@ -63,13 +56,13 @@ TEST_F(ZenoltDumpEndToEnd, NoPlanetariumIsReportedWithStatus1) {
 }
 
 TEST_F(ZenoltDumpEndToEnd, SixCharactersAndTheirNul) {
-    Serve(std::string("ZOM+ok\0", 7));
+    StartPlanetariumServing(std::string("ZOM+ok\0", 7));
     EXPECT_EQ(Dump(), "7ZOM+ok");
     EXPECT_TRUE(WaitForLogLine(standIn, "DISCONNECT", 5000));
 }
 
 TEST_F(ZenoltDumpEndToEnd, LineEndsGoThroughTheTextModeStream) {
-    Serve(std::string("RA\r\nDEC\nend\0", 12));
+    StartPlanetariumServing(std::string("RA\r\nDEC\nend\0", 12));
     EXPECT_EQ(Dump(), "12RA\r\r\nDEC\r\nend");
 }
 
@@ -77,19 +70,19 @@ TEST_F(ZenoltDumpEndToEnd, LongItemsArePrintedWhole) {
     for (std::size_t size : {500u, 501u, 60000u}) {
         std::string text(size - 1, ' ');
         for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('!' + i % 90);
-        Serve(text + '\0');
+        StartPlanetariumServing(text + '\0');
         EXPECT_EQ(Dump(), std::to_string(size) + text) << size;
         StopStandIn(standIn);
     }
 }
 
 TEST_F(ZenoltDumpEndToEnd, ItemWithoutANulStopsAtItsEnd) {
-    Serve("no terminator");
+    StartPlanetariumServing("no terminator");
     EXPECT_EQ(Dump(), "13no terminator");
 }
 
 TEST_F(ZenoltDumpEndToEnd, ItemWithANulInsideStopsThere) {
-    Serve(std::string("first\0second\0", 13));
+    StartPlanetariumServing(std::string("first\0second\0", 13));
     EXPECT_EQ(Dump(), "13first");
 }
 

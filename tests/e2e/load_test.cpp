@@ -1,0 +1,84 @@
+// Many runs of the real programs against one stand-in planetarium: nothing
+// is lost, duplicated, reordered or cut short.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "planetarium_test.h"
+
+namespace {
+
+// A distinct command text for run number i.
+std::string CommandText(const char* kind, int i) {
+    return "GOXY X:" + std::to_string(i) + " Y:" + std::to_string(1000 - i) + " " + kind;
+}
+
+std::vector<std::string> PokedTexts(const StandIn& standIn) {
+    std::vector<std::string> texts;
+    for (const LoggedTransaction& t : LoggedTransactions(standIn)) {
+        EXPECT_EQ(t.type, "POKE");
+        texts.push_back(t.bytes);
+    }
+    return texts;
+}
+
+class Load : public PlanetariumTest {};
+
+TEST_F(Load, HundredRunsInARowArriveOnceEachInOrder) {
+    StartPlanetarium();
+    std::vector<std::string> expected;
+    for (int i = 0; i < 100; ++i) {
+        const std::string text = CommandText("in-a-row", i);
+        const ProgramRun run = RunProgram(QuotedProgram("Zenolt.exe") + " " + text);
+        ASSERT_TRUE(run.finished) << i;
+        EXPECT_EQ(run.exitCode, 0u) << i;
+        EXPECT_EQ(run.out + run.err, "") << i;
+        expected.push_back(text + '\0');
+    }
+    EXPECT_EQ(PokedTexts(standIn), expected);
+}
+
+TEST_F(Load, ThirtyRunsAtOnceArriveOnceEach) {
+    StartPlanetarium();
+    std::vector<std::string> expected;
+    std::vector<RunningProgram> running;
+    for (int i = 0; i < 30; ++i) {
+        const std::string text = CommandText("at-once", i);
+        running.push_back(StartProgram(QuotedProgram("Zenolt.exe") + " " + text));
+        expected.push_back(text + '\0');
+    }
+    for (std::size_t i = 0; i < running.size(); ++i) {
+        const ProgramRun run = FinishProgram(running[i], 60000);
+        ASSERT_TRUE(run.finished) << i;
+        EXPECT_EQ(run.exitCode, 0u) << i;
+        EXPECT_EQ(run.out + run.err, "") << i;
+    }
+    std::vector<std::string> poked = PokedTexts(standIn);
+    std::sort(poked.begin(), poked.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(poked, expected);
+}
+
+TEST_F(Load, TwentyDumpsAtOnceOfALargeItemAreCompleteAndIdentical) {
+    std::string text(59999, ' ');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        text[i] = (i % 80 == 79) ? '\n' : static_cast<char>('0' + i % 43);
+    }
+    StartPlanetariumServing(text + '\0');
+    const std::string expected = "60000" + WithCrLf(text);
+    std::vector<RunningProgram> running;
+    for (int i = 0; i < 20; ++i) running.push_back(StartProgram(QuotedProgram("ZenoltDump.exe")));
+    for (std::size_t i = 0; i < running.size(); ++i) {
+        const ProgramRun run = FinishProgram(running[i], 60000);
+        ASSERT_TRUE(run.finished) << i;
+        EXPECT_EQ(run.exitCode, 0u) << i;
+        EXPECT_EQ(run.err, "") << i;
+        EXPECT_TRUE(run.out == expected) << "run " << i << " printed " << run.out.size()
+                                         << " bytes, not the " << expected.size() << " expected";
+    }
+    EXPECT_EQ(LoggedTransactions(standIn).size(), 20u);
+}
+
+}  // namespace
