@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "printed_text.h"
+#include "stream_writes.h"
 
 namespace {
 
@@ -42,5 +43,14 @@ TEST(WriteDataDump, LongDataIsPrintedWhole) {
         EXPECT_EQ(Dumped(text), std::to_string(size - 1) + text) << size;
     }
 }
+
+#ifdef ZENOLT_HAVE_STREAM_WRITES
+TEST(WriteDataDump, DoesNotFlush) {
+    const std::string item("GOXY 1\n\0", 8);
+    const std::vector<unsigned char> buffer(item.begin(), item.end());
+    EXPECT_EQ(DeviceWrites([&](std::FILE* out) { WriteDataDump(out, buffer.data(), buffer.size()); }),
+              std::vector<std::string>{"8GOXY 1\n"});
+}
+#endif
 
 }  // namespace

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "printed_text.h"
+#include "stream_writes.h"
 
 namespace {
 
@@ -14,5 +18,13 @@ TEST(DumperUsage, ThreeLinesAndAnEmptyOneThenTheCreditWithoutALineEnd) {
               "\n"
               "Telmar (https://telmar.example/) 2004");
 }
+
+#ifdef ZENOLT_HAVE_STREAM_WRITES
+TEST(DumperUsage, FlushesEachLineEndButLeavesTheCreditToTheEnd) {
+    EXPECT_EQ(DeviceWrites(PrintDumperUsage),
+              (std::vector<std::string>{"Usage: Zenolt\n", "This will output all DDE-Data from CDC\n",
+                                        "\n", "Telmar (https://telmar.example/) 2004"}));
+}
+#endif
 
 }  // namespace

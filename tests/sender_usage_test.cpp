@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "printed_text.h"
+#include "stream_writes.h"
 
 namespace {
 
@@ -80,5 +81,14 @@ TEST(SenderUsage, DegreeSignsAreTheOnlyHighBytes) {
     }
     EXPECT_EQ(high, 2);
 }
+
+#ifdef ZENOLT_HAVE_STREAM_WRITES
+TEST(SenderUsage, FlushesAfterEveryLineEnd) {
+    const std::vector<std::string> writes = DeviceWrites(PrintSenderUsage);
+    const std::vector<std::string> lines = LinesOf(PrintedUsage());
+    ASSERT_EQ(writes.size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(writes[i], lines[i] + "\n");
+}
+#endif
 
 }  // namespace
