@@ -57,28 +57,28 @@ std::string NameOf(HSZ name) {
     return buffer;
 }
 
-std::string HexOf(const std::vector<BYTE>& bytes) {
+void AppendHex(std::string& out, BYTE b) {
     static const char digits[] = "0123456789ABCDEF";
+    out += digits[b >> 4];
+    out += digits[b & 0x0F];
+}
+
+std::string HexOf(const std::vector<BYTE>& bytes) {
     std::string hex;
-    for (BYTE b : bytes) {
-        hex += digits[b >> 4];
-        hex += digits[b & 0x0F];
-    }
+    for (BYTE b : bytes) AppendHex(hex, b);
     return hex;
 }
 
 // The bytes as a reader would like to see them: printable ASCII as it is,
 // anything else as \xHH.
 std::string ReadableOf(const std::vector<BYTE>& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string text;
     for (BYTE b : bytes) {
         if (b >= 0x20 && b < 0x7F && b != '\\') {
             text += static_cast<char>(b);
         } else {
             text += "\\x";
-            text += digits[b >> 4];
-            text += digits[b & 0x0F];
+            AppendHex(text, b);
         }
     }
     return text;
