@@ -3,32 +3,35 @@
 # a do-nothing program (process start-up) and a minimal client making only
 # the same DDE calls (the conversation itself). Times are medians of
 # interleaved runs, timed from inside Wine; memory is the peak resident size
-# of the process, from GNU time.
+# of the process, from GNU time. Uses the 32-bit build where this machine can
+# run it and the 64-bit build otherwise, and says which.
 #   bash bench/run.sh [ROUNDS]      (default 31)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 rounds=${1:-31}
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target Zenolt ZenoltDump StandInPlanetarium do_nothing \
-    minimal_client bench_timer >/dev/null
+source scripts/pick-build.sh
+pick_windows_build Zenolt ZenoltDump StandInPlanetarium do_nothing minimal_client bench_timer
 
 export ZENOLT_WINEPREFIX=${ZENOLT_WINEPREFIX:-$PWD/build/wineprefix}
-scripts/wine-run.sh build/windows/do_nothing.exe  # prepares the prefix and its server
-export WINEPREFIX=$ZENOLT_WINEPREFIX WINEDEBUG=-all
-winpath() { winepath -w "$1" 2>/dev/null; }
-bin=$(winpath "$PWD/build/windows")
+source scripts/wine-env.sh
+prepare_wine_prefix
+loader=$(wine_loader_for "$bin/do_nothing.exe")
+[ "$loader" = "$zenolt_wine64" ] && export WINELOADER=$zenolt_wine64
+wine() { "$loader" "$@"; }
+winpath() { wine64_tool winepath -w "$1" 2>/dev/null; }
+winbin=$(winpath "$PWD/$bin")
 scratch=$(mktemp -d)
 stop_planetarium() { touch "$scratch/stop"; sleep 0.5; rm -f "$scratch/stop" "$scratch/log"; }
 trap 'stop_planetarium; rm -rf "$scratch"' EXIT
 start_planetarium() {  # serving the file $1
-    wine build/windows/StandInPlanetarium.exe --log "$(winpath "$scratch/log")" \
+    wine "$bin/StandInPlanetarium.exe" --log "$(winpath "$scratch/log")" \
         --serve "$(winpath "$1")" --stop-file "$(winpath "$scratch/stop")" --lifetime 3600 &
     for _ in $(seq 100); do grep -q READY "$scratch/log" 2>/dev/null && break; sleep 0.1; done
 }
 # Median peak resident size in KiB of 7 runs of a program under Wine.
 peak_kib() {
     for _ in 1 2 3 4 5 6 7; do
-        /usr/bin/time -f %M wine "$@" 2>&1 >/dev/null | tail -n 1
+        /usr/bin/time -f %M "$loader" "$@" 2>&1 >/dev/null | tail -n 1
     done | sort -n | sed -n 4p
 }
 
@@ -38,27 +41,27 @@ printf '\0' >>"$scratch/item-1mib"
 printf 'ZOM+ok\0' >"$scratch/item-small"
 
 echo "Measuring $rounds interleaved rounds of each run..." >&2
-wine build/windows/bench_timer.exe "$rounds" \
-    do_nothing     "\"$bin\\do_nothing.exe\"" \
-    client_absent  "\"$bin\\minimal_client.exe\" poke ZOM+" \
-    zenolt_absent  "\"$bin\\Zenolt.exe\" ZOM+" | tr -d '\r' | sed 's/^/A:/' >"$scratch/times"
+wine "$bin/bench_timer.exe" "$rounds" \
+    do_nothing     "\"$winbin\\do_nothing.exe\"" \
+    client_absent  "\"$winbin\\minimal_client.exe\" poke ZOM+" \
+    zenolt_absent  "\"$winbin\\Zenolt.exe\" ZOM+" | tr -d '\r' | sed 's/^/A:/' >"$scratch/times"
 
 start_planetarium "$scratch/item-1mib"
-wine build/windows/bench_timer.exe "$rounds" \
-    do_nothing     "\"$bin\\do_nothing.exe\"" \
-    zenolt_usage   "\"$bin\\Zenolt.exe\"" \
-    client_poke    "\"$bin\\minimal_client.exe\" poke ZOM+" \
-    zenolt_poke    "\"$bin\\Zenolt.exe\" ZOM+" \
-    client_request "\"$bin\\minimal_client.exe\" request" \
-    dump_1mib      "\"$bin\\ZenoltDump.exe\"" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
+wine "$bin/bench_timer.exe" "$rounds" \
+    do_nothing     "\"$winbin\\do_nothing.exe\"" \
+    zenolt_usage   "\"$winbin\\Zenolt.exe\"" \
+    client_poke    "\"$winbin\\minimal_client.exe\" poke ZOM+" \
+    zenolt_poke    "\"$winbin\\Zenolt.exe\" ZOM+" \
+    client_request "\"$winbin\\minimal_client.exe\" request" \
+    dump_1mib      "\"$winbin\\ZenoltDump.exe\"" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
 echo "Measuring memory..." >&2
 {
-    echo "do_nothing $(peak_kib build/windows/do_nothing.exe)"
-    echo "client_request $(peak_kib build/windows/minimal_client.exe request)"
-    echo "dump_1mib $(peak_kib build/windows/ZenoltDump.exe)"
+    echo "do_nothing $(peak_kib "$bin/do_nothing.exe")"
+    echo "client_request $(peak_kib "$bin/minimal_client.exe" request)"
+    echo "dump_1mib $(peak_kib "$bin/ZenoltDump.exe")"
     stop_planetarium
     start_planetarium "$scratch/item-small"
-    echo "dump_small $(peak_kib build/windows/ZenoltDump.exe)"
+    echo "dump_small $(peak_kib "$bin/ZenoltDump.exe")"
 } >"$scratch/memory"
 
 awk -F'\t' -v rounds="$rounds" '

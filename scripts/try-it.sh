@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Shows the programs at work on Linux: builds the 32-bit Windows programs,
-# starts the stand-in planetarium under Wine, sends it a few commands, prints
-# what it received and dumps the data item it serves.
+# Shows the programs at work on Linux: builds the Windows programs (32-bit,
+# or 64-bit where this machine cannot run 32-bit programs), starts the
+# stand-in planetarium under Wine, sends it a few commands, prints what it
+# received and dumps the data item it serves.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target Zenolt ZenoltDump StandInPlanetarium >/dev/null
-bin=build/windows
+source scripts/pick-build.sh
+pick_windows_build Zenolt ZenoltDump StandInPlanetarium 2>&1
 run() { scripts/wine-run.sh "$@"; }
 
 scratch=$(mktemp -d)
