@@ -15,7 +15,9 @@ set(ZENOLT_DDE_FUNCTIONS
   DdeGetData:16
   DdeDisconnect:4
   DdeFreeStringHandle:8
-  DdeUninitialize:4)
+  DdeUninitialize:4
+  DdeGetLastError:4
+  DdeQueryConvInfo:12)
 
 set(_def "${CMAKE_BINARY_DIR}/user32_dde.def")
 set(_lib "${CMAKE_BINARY_DIR}/libuser32_dde_delay.a")

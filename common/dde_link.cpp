@@ -42,17 +42,24 @@ void CloseConversation(const DdeLink& link) {
     DdeUninitialize(link.instance);
 }
 
+// Returns the transaction's result: non-null when the planetarium answered
+// the poke in time. Stores the answer's flags in resultFlags unless that is
+// null. The poke carries the text unchanged; DDE only reads the data it is
+// given, so the text's bytes are passed as they stand.
+HDDEDATA PokeText(const DdeLink& link, const std::string& text, DWORD timeoutMs,
+                  LPDWORD resultFlags) {
+    return DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(text.data())),
+                                static_cast<DWORD>(text.size() + 1), link.conversation, link.item,
+                                CF_TEXT, XTYP_POKE, timeoutMs, resultFlags);
+}
+
 // Returns whether a conversation was opened; changes nothing but the
 // planetarium. The poke's own result is ignored: a slow command may still be
 // carried out after the time-out, so that is not a known failure.
 bool PokeCommandText(std::string commandText) {
     DdeLink link;
     const bool connected = OpenConversation(link);
-    if (connected) {
-        DdeClientTransaction(reinterpret_cast<LPBYTE>(commandText.data()),
-                             static_cast<DWORD>(commandText.size() + 1), link.conversation,
-                             link.item, CF_TEXT, XTYP_POKE, kPokeTimeoutMs, nullptr);
-    }
+    if (connected) PokeText(link, commandText, kPokeTimeoutMs, nullptr);
     CloseConversation(link);
     return connected;
 }

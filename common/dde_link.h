@@ -28,6 +28,15 @@ bool PokeCommandText(std::string commandText);
 // Either way the caller must end with CloseConversation.
 bool OpenConversation(DdeLink& link);
 
+// Pokes text, its terminating NUL included, into "DdeData" of the open
+// conversation of link as CF_TEXT, waiting up to timeoutMs for the
+// planetarium's acknowledgement. Returns null when the poke failed or was not
+// answered in time (DdeGetLastError tells which); otherwise the planetarium
+// answered, and resultFlags, unless null, receives the answer's flags
+// (DDE_FACK when it took the command).
+HDDEDATA PokeText(const DdeLink& link, const std::string& text, DWORD timeoutMs,
+                  LPDWORD resultFlags);
+
 // Ends what OpenConversation started: disconnects (also when never
 // connected), frees the service, topic and item handles in that order and
 // uninitialises the instance, which releases any data handle it received.

@@ -8,12 +8,17 @@
 //   POKE item=<name> format=<n> size=<n> hex=<bytes> text=<bytes, readable>
 //   REQUEST item=<name> format=<n> size=<n>   (size of the data served; -1: refused)
 //   DISCONNECT
+//   END                                 the stand-in is ending
 //
 // Options:
 //   --log FILE          where to write the log (required)
 //   --hold-poke MS      hold each poke's acknowledgement MS milliseconds,
 //                       pumping messages meanwhile as a busy server would
+//   --hold-poke-of TEXT MS   the same, only for pokes of exactly TEXT
 //   --refuse-poke       answer pokes with "not processed"
+//   --refuse-poke-of TEXT    the same, only for pokes of exactly TEXT
+//   --end-after-pokes N end (as a planetarium that is closed would) once it
+//                       has answered N pokes
 //   --serve FILE        serve the bytes of FILE as the CF_TEXT "DdeData" item
 //   --refuse-request    answer requests with no data
 //   --stop-file FILE    end once FILE exists
@@ -29,10 +34,18 @@
 
 namespace {
 
+// How the stand-in answers pokes of one text (or of any text, when text is empty).
+struct PokeRule {
+    std::string text;
+    bool anyText = true;
+    DWORD holdMs = 0;
+    bool refuse = false;
+};
+
 struct StandInSettings {
     std::string logPath;
-    DWORD holdPokeMs = 0;
-    bool refusePoke = false;
+    std::vector<PokeRule> pokeRules;
+    unsigned long endAfterPokes = 0;  // 0: never
     bool refuseRequest = false;
     std::vector<BYTE> served;
     std::string stopFile;
@@ -40,6 +53,7 @@ struct StandInSettings {
 };
 
 StandInSettings settings;
+unsigned long pokesAnswered = 0;
 DWORD instance = 0;
 HSZ serviceName = nullptr;
 HSZ topicName = nullptr;
@@ -118,8 +132,17 @@ HDDEDATA CALLBACK OnDdeEvent(UINT type, UINT format, HCONV, HSZ name1, HSZ name2
             LogLine("POKE item=" + NameOf(name2) + " format=" + std::to_string(format) +
                     " size=" + std::to_string(bytes.size()) + " hex=" + HexOf(bytes) +
                     " text=" + ReadableOf(bytes));
-            if (settings.holdPokeMs > 0) PumpMessagesFor(settings.holdPokeMs);
-            return reinterpret_cast<HDDEDATA>(settings.refusePoke ? DDE_FNOTPROCESSED : DDE_FACK);
+            const std::string text(bytes.begin(), bytes.end());
+            DWORD holdMs = 0;
+            bool refuse = false;
+            for (const PokeRule& rule : settings.pokeRules) {
+                if (!rule.anyText && text != rule.text + '\0') continue;
+                holdMs += rule.holdMs;
+                refuse = refuse || rule.refuse;
+            }
+            if (holdMs > 0) PumpMessagesFor(holdMs);
+            ++pokesAnswered;
+            return reinterpret_cast<HDDEDATA>(refuse ? DDE_FNOTPROCESSED : DDE_FACK);
         }
         case XTYP_REQUEST: {
             const long size = settings.refuseRequest ? -1 : static_cast<long>(settings.served.size());
@@ -157,9 +180,16 @@ bool ParseSettings(int argc, char** argv) {
         if (option == "--log" && hasValue) {
             settings.logPath = argv[++i];
         } else if (option == "--hold-poke" && hasValue) {
-            settings.holdPokeMs = std::strtoul(argv[++i], nullptr, 10);
+            settings.pokeRules.push_back({"", true, std::strtoul(argv[++i], nullptr, 10), false});
+        } else if (option == "--hold-poke-of" && i + 2 < argc) {
+            settings.pokeRules.push_back({argv[i + 1], false, std::strtoul(argv[i + 2], nullptr, 10), false});
+            i += 2;
         } else if (option == "--refuse-poke") {
-            settings.refusePoke = true;
+            settings.pokeRules.push_back({"", true, 0, true});
+        } else if (option == "--refuse-poke-of" && hasValue) {
+            settings.pokeRules.push_back({argv[++i], false, 0, true});
+        } else if (option == "--end-after-pokes" && hasValue) {
+            settings.endAfterPokes = std::strtoul(argv[++i], nullptr, 10);
         } else if (option == "--serve" && hasValue) {
             if (!ReadWholeFile(argv[++i], settings.served)) return false;
         } else if (option == "--refuse-request") {
@@ -177,6 +207,7 @@ bool ParseSettings(int argc, char** argv) {
 
 bool ShouldStop(DWORD startTicks) {
     if (GetTickCount() - startTicks >= settings.lifetimeSeconds * 1000) return true;
+    if (settings.endAfterPokes > 0 && pokesAnswered >= settings.endAfterPokes) return true;
     return !settings.stopFile.empty() &&
            GetFileAttributesA(settings.stopFile.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -185,7 +216,8 @@ bool ShouldStop(DWORD startTicks) {
 
 int main(int argc, char** argv) {
     if (!ParseSettings(argc, argv)) {
-        std::fputs("usage: StandInPlanetarium --log FILE [--hold-poke MS] [--refuse-poke]\n"
+        std::fputs("usage: StandInPlanetarium --log FILE [--hold-poke MS] [--hold-poke-of TEXT MS]\n"
+                   "       [--refuse-poke] [--refuse-poke-of TEXT] [--end-after-pokes N]\n"
                    "       [--serve FILE] [--refuse-request] [--stop-file FILE]"
                    " [--lifetime SECONDS]\n",
                    stderr);
@@ -215,6 +247,7 @@ int main(int argc, char** argv) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    LogLine("END");
     DdeNameService(instance, serviceName, nullptr, DNS_UNREGISTER);
     DdeFreeStringHandle(instance, serviceName);
     DdeFreeStringHandle(instance, topicName);

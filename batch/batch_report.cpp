@@ -1,0 +1,64 @@
+#include "batch_report.h"
+
+#include <cstring>
+
+namespace {
+
+const char* OutcomeWords(CommandOutcome outcome) {
+    switch (outcome) {
+        case CommandOutcome::Acknowledged: return "acknowledged";
+        case CommandOutcome::Refused: return "refused";
+        case CommandOutcome::Unanswered: return "unanswered";
+        case CommandOutcome::ConversationLost: return "not sent, the conversation was lost";
+        case CommandOutcome::HoldsNul: return "not sent, it holds a NUL byte";
+    }
+    return "";
+}
+
+}  // namespace
+
+void RecordOutcome(BatchCounts& counts, std::FILE* err, unsigned long lineNumber,
+                   const std::string& text, CommandOutcome outcome) {
+    switch (outcome) {
+        case CommandOutcome::Acknowledged: ++counts.acknowledged; ++counts.sent; return;
+        case CommandOutcome::Refused: ++counts.refused; ++counts.sent; break;
+        case CommandOutcome::Unanswered: ++counts.unanswered; ++counts.sent; break;
+        case CommandOutcome::ConversationLost: counts.lost = true; ++counts.notSent; break;
+        case CommandOutcome::HoldsNul: ++counts.notSent; break;
+    }
+    std::fprintf(err, "line %lu: %s: ", lineNumber, OutcomeWords(outcome));
+    for (char c : text) {
+        if (c == '\0') {
+            std::fputs("\\0", err);
+        } else {
+            std::fputc(c, err);
+        }
+    }
+    std::fputc('\n', err);
+    std::fflush(err);
+}
+
+void ReportLostCommands(std::FILE* err, unsigned long count, unsigned long fromLine) {
+    std::fprintf(err, "not sent: %lu command line%s, from line %lu on\n", count,
+                 count == 1 ? "" : "s", fromLine);
+    std::fflush(err);
+}
+
+void ReportUnreadableScript(std::FILE* err, const std::string& name, int error) {
+    std::fprintf(err, "ZenoltBatch: cannot read %s: %s\n", name.c_str(), std::strerror(error));
+    std::fflush(err);
+}
+
+void PrintSummary(std::FILE* out, const BatchCounts& counts) {
+    std::fprintf(out, "sent %lu, acknowledged %lu, refused %lu, unanswered %lu, not sent %lu\n",
+                 counts.sent, counts.acknowledged, counts.refused, counts.unanswered,
+                 counts.notSent);
+    std::fflush(out);
+}
+
+int BatchExitStatus(const BatchCounts& counts) {
+    if (!counts.reached || counts.lost) return 1;
+    if (counts.readFailed) return 3;
+    if (counts.refused + counts.unanswered + counts.notSent > 0) return 2;
+    return 0;
+}

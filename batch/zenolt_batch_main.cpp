@@ -1,0 +1,57 @@
+// ZenoltBatch: sends a whole script of planetarium commands, one per line, in
+// one DDE conversation, and says what became of each; without arguments,
+// prints its usage text.
+//
+// Exit status: 0 every command acknowledged; 1 the planetarium could not be
+// reached, or the conversation was lost part way; 2 some command was refused,
+// unanswered or could not be sent; 3 bad usage, or the script cannot be read.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "batch_arguments.h"
+#include "batch_report.h"
+#include "batch_run.h"
+#include "batch_usage.h"
+#include "script_reader.h"
+
+int main(int argc, char** argv) {
+    // No critical-error or file-not-found message boxes: this is a console
+    // program that scripts run unattended.
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    const BatchArguments arguments = ParseBatchArguments(argc, argv);
+    if (arguments.showUsage) {
+        PrintBatchUsage(stdout);
+        return 0;
+    }
+    if (arguments.badUsage) {
+        PrintBatchUsage(stderr);
+        return 3;
+    }
+    // The script's bytes go to the planetarium as they are: binary mode, so
+    // that neither CR LF nor Ctrl-Z is taken by the C runtime.
+    const bool fromStandardInput = arguments.input == "-";
+    const std::string name = fromStandardInput ? "standard input" : arguments.input;
+    int descriptor = 0;
+    if (fromStandardInput) {
+        _setmode(descriptor, _O_BINARY);
+    } else {
+        descriptor = _open(arguments.input.c_str(), _O_RDONLY | _O_BINARY);
+        if (descriptor < 0) {
+            ReportUnreadableScript(stderr, name, errno);
+            return 3;
+        }
+    }
+    ScriptReader reader;
+    StartScript(reader, ReadFromDescriptor, &descriptor);
+    const BatchCounts counts = RunBatch(reader, arguments.timeoutMs, arguments.pauseMs);
+    if (!fromStandardInput) _close(descriptor);
+    if (counts.readFailed) ReportUnreadableScript(stderr, name, counts.readError);
+    if (counts.reached) PrintSummary(stdout, counts);
+    return BatchExitStatus(counts);
+}
