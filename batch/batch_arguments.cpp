@@ -28,7 +28,8 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
         return arguments;
     }
     int i = 1;
-    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
+    // Each option takes one value.
+    while (i < argc && std::strncmp(argv[i], "--", 2) == 0) {
         const char* option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (std::strcmp(option, "--help") == 0 && argc == 2) {
@@ -45,7 +46,7 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
             arguments.badUsage = true;
             return arguments;
         }
-        ++i;
+        i += 2;
     }
     // Exactly one FILE, and it is not some other option.
     if (i + 1 != argc || (argv[i][0] == '-' && argv[i][1] != '\0') || argv[i][0] == '\0') {

@@ -14,6 +14,9 @@ HSZ const kHandles[] = {reinterpret_cast<HSZ>(0x1001), reinterpret_cast<HSZ>(0x1
 HCONV const kConversation = reinterpret_cast<HCONV>(0x2001);
 HDDEDATA const kData = reinterpret_cast<HDDEDATA>(0x3001);
 int handlesCreated = 0;
+std::size_t pokesAnswered = 0;
+UINT lastError = 0;
+bool connected = false;
 
 std::string NameOf(const void* handle) {
     if (handle == nullptr) return "null";
@@ -66,6 +69,9 @@ std::vector<std::string> Joined(std::vector<std::string> first,
 void ResetFakeDde() {
     fakeDde = FakeDde();
     handlesCreated = 0;
+    pokesAnswered = 0;
+    lastError = 0;
+    connected = false;
 }
 
 UINT DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD command, DWORD reserved) {
@@ -90,6 +96,7 @@ HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT context) {
                             ", service=" + NameOf(service) + ", topic=" + NameOf(topic) +
                             ", context=" + NameOf(context) + ")");
     if (!Live(instance) || !fakeDde.planetariumRunning) return nullptr;
+    connected = true;
     return kConversation;
 }
 
@@ -100,9 +107,19 @@ HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ
                             ", conversation=" + NameOf(conversation) +
                             ", item=" + NameOf(item) + ", format=" + std::to_string(format) +
                             ", type=" + Hex(type) + ", timeout=" + std::to_string(timeout) +
-                            ", result=" + NameOf(result) + ")");
-    if (data != nullptr) fakeDde.pokedBytes.assign(data, data + length);
+                            ", result=" + (result ? "set" : "null") + ")");
     if (type == XTYP_REQUEST) return fakeDde.transactionGivesData ? kData : nullptr;
+    fakeDde.pokedBytes.assign(data, data + length);
+    fakeDde.pokedTexts.emplace_back(reinterpret_cast<const char*>(data), length);
+    FakePokeAnswer answer;
+    if (pokesAnswered < fakeDde.pokeAnswers.size()) answer = fakeDde.pokeAnswers[pokesAnswered];
+    ++pokesAnswered;
+    connected = answer.connectedAfter;
+    if (!answer.answered) {
+        lastError = answer.error;
+        return nullptr;
+    }
+    if (result != nullptr) *result = answer.flags;
     return reinterpret_cast<HDDEDATA>(1);
 }
 
@@ -134,3 +151,20 @@ BOOL DdeUninitialize(DWORD instance) {
     fakeDde.calls.push_back("DdeUninitialize(instance=" + std::to_string(instance) + ")");
     return Live(instance);
 }
+
+UINT DdeGetLastError(DWORD instance) {
+    fakeDde.calls.push_back("DdeGetLastError(instance=" + std::to_string(instance) + ")");
+    const UINT error = lastError;
+    lastError = 0;
+    return error;
+}
+
+UINT DdeQueryConvInfo(HCONV conversation, DWORD transaction, PCONVINFO info) {
+    fakeDde.calls.push_back("DdeQueryConvInfo(" + NameOf(conversation) + ", transaction=" +
+                            Hex(transaction) + ")");
+    if (conversation != kConversation || info == nullptr) return 0;
+    info->wStatus = connected ? ST_CONNECTED : 0;
+    return sizeof *info;
+}
+
+void Sleep(DWORD ms) { fakeDde.calls.push_back("Sleep(" + std::to_string(ms) + ")"); }

@@ -9,15 +9,25 @@
 
 #include "dde_platform.h"
 
+// How the planetarium answers one poke, and what the conversation is then.
+struct FakePokeAnswer {
+    bool answered = true;     // the transaction returns non-null
+    DWORD flags = DDE_FACK;   // stored in the result word, when answered
+    UINT error = 0;           // DdeGetLastError's answer, when not answered
+    bool connectedAfter = true;
+};
+
 struct FakeDde {
     // Set up by the test.
     bool initialisationFails = false;
     bool planetariumRunning = true;
     bool transactionGivesData = true;    // a request's answer, when connected
     std::vector<unsigned char> itemData;  // the data handle's contents
+    std::vector<FakePokeAnswer> pokeAnswers;  // for the pokes in turn; then acknowledged
     // Recorded by the fake.
     std::vector<std::string> calls;
-    std::vector<unsigned char> pokedBytes;
+    std::vector<unsigned char> pokedBytes;  // of the last poke
+    std::vector<std::string> pokedTexts;    // of every poke, each with its NUL
 };
 
 extern FakeDde fakeDde;

@@ -1,0 +1,74 @@
+#include "batch_arguments.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+BatchArguments Parsed(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "ZenoltBatch");
+    return ParseBatchArguments(static_cast<int>(arguments.size()), arguments.data());
+}
+
+TEST(ParseBatchArguments, UsageWhenAskedFor) {
+    EXPECT_TRUE(Parsed({}).showUsage);
+    EXPECT_TRUE(Parsed({"--help"}).showUsage);
+    EXPECT_FALSE(Parsed({"--help"}).badUsage);
+}
+
+TEST(ParseBatchArguments, OptionsBeforeOneFile) {
+    const struct {
+        const char* name;
+        std::vector<const char*> arguments;
+        unsigned long timeoutMs, pauseMs;
+        std::string input;
+    } cases[] = {
+        {"a file, the defaults", {"talk.txt"}, 1000, 0, "talk.txt"},
+        {"standard input", {"-"}, 1000, 0, "-"},
+        {"a time-out", {"--timeout", "250", "talk.txt"}, 250, 0, "talk.txt"},
+        {"both, either order", {"--pause", "40", "--timeout", "1", "-"}, 1, 40, "-"},
+        {"the longest waits", {"--timeout", "3600000", "--pause", "3600000", "x"}, 3600000,
+         3600000, "x"},
+        {"no pause", {"--pause", "0", "x"}, 1000, 0, "x"},
+        {"leading zeros", {"--timeout", "007", "x"}, 7, 0, "x"},
+    };
+    for (const auto& c : cases) {
+        const BatchArguments parsed = Parsed(c.arguments);
+        EXPECT_FALSE(parsed.showUsage || parsed.badUsage) << c.name;
+        EXPECT_EQ(parsed.timeoutMs, c.timeoutMs) << c.name;
+        EXPECT_EQ(parsed.pauseMs, c.pauseMs) << c.name;
+        EXPECT_EQ(parsed.input, c.input) << c.name;
+    }
+}
+
+TEST(ParseBatchArguments, BadOptionsAndValues) {
+    const std::vector<std::vector<const char*>> cases = {
+        {"--timeout", "0", "x"},           // 0 would not wait at all
+        {"--timeout", "3600001", "x"},
+        {"--pause", "3600001", "x"},
+        {"--timeout", "99999999999999999999999", "x"},
+        {"--timeout", "", "x"},
+        {"--timeout", "+5", "x"},
+        {"--pause", "-5", "x"},
+        {"--timeout", "1x", "x"},
+        {"--timeout", "x"},                // value missing: "x" is taken as it
+        {"--timeout"},
+        {"--timeout", "5"},                // no FILE
+        {"x", "y"},
+        {"x", "--pause", "5"},             // options after FILE
+        {"--verbose", "x"},
+        {"-v"},
+        {""},
+        {"--help", "x"},
+    };
+    for (const auto& arguments : cases) {
+        std::string shown;
+        for (const char* a : arguments) shown += std::string("[") + a + "]";
+        EXPECT_TRUE(Parsed(arguments).badUsage) << shown;
+        EXPECT_FALSE(Parsed(arguments).showUsage) << shown;
+    }
+}
+
+}  // namespace
