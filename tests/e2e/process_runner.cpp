@@ -57,10 +57,10 @@ std::string NewScratchDirectory() {
     }
 }
 
-RunningProgram StartProgram(const std::string& commandLine) {
+RunningProgram StartProgram(const std::string& commandLine, const std::string& inputPath) {
     RunningProgram program;
     program.scratch = NewScratchDirectory();
-    HANDLE in = OpenInheritable("NUL", GENERIC_READ, OPEN_EXISTING);
+    HANDLE in = OpenInheritable(inputPath.empty() ? "NUL" : inputPath, GENERIC_READ, OPEN_EXISTING);
     HANDLE out = OpenInheritable(program.scratch + "stdout", GENERIC_WRITE, CREATE_ALWAYS);
     HANDLE err = OpenInheritable(program.scratch + "stderr", GENERIC_WRITE, CREATE_ALWAYS);
 
@@ -109,7 +109,8 @@ ProgramRun FinishProgram(RunningProgram& program, DWORD timeoutMs) {
     return run;
 }
 
-ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs) {
-    RunningProgram program = StartProgram(commandLine);
+ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs,
+                      const std::string& inputPath) {
+    RunningProgram program = StartProgram(commandLine, inputPath);
     return FinishProgram(program, timeoutMs);
 }

@@ -24,17 +24,19 @@ struct RunningProgram {
 };
 
 // Starts commandLine exactly as given (CreateProcessA re-quotes nothing) with
-// standard output and error going to files. Handles it must not share are
+// standard output and error going to files, and standard input read from the
+// file inputPath (the NUL device when empty). Handles it must not share are
 // closed before it returns, so programs may be started one after another
 // while earlier ones still run.
-RunningProgram StartProgram(const std::string& commandLine);
+RunningProgram StartProgram(const std::string& commandLine, const std::string& inputPath = "");
 
 // Waits for a started program (killing it after timeoutMs) and returns what
 // it wrote and its exit status.
 ProgramRun FinishProgram(RunningProgram& program, DWORD timeoutMs = 30000);
 
-// Starts commandLine and waits for it.
-ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 30000);
+// Starts commandLine (standard input from inputPath, as StartProgram) and waits for it.
+ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 30000,
+                      const std::string& inputPath = "");
 
 // The folder holding this test program and the programs under test,
 // ending in a backslash.

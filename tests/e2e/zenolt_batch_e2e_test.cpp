@@ -1,0 +1,155 @@
+// The real ZenoltBatch.exe against the stand-in planetarium.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "planetarium_test.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+std::string ZenoltBatch() { return QuotedProgram("ZenoltBatch.exe"); }
+
+class ZenoltBatchEndToEnd : public PlanetariumTest {
+protected:
+    // Writes script to a file and runs ZenoltBatch with the options on it
+    // (or on standard input, fed from the file, when fromStandardInput).
+    ProgramRun RunScript(const std::string& options, const std::string& script,
+                         bool fromStandardInput = false) {
+        const std::string path = NewScratchDirectory() + "script.txt";
+        WriteFileBytes(path, script);
+        if (fromStandardInput) return RunProgram(ZenoltBatch() + options + " -", 60000, path);
+        return RunProgram(ZenoltBatch() + options + " \"" + path + "\"", 60000);
+    }
+
+    // The texts poked into the stand-in so far, in order, each with its NUL.
+    std::vector<std::string> Pokes() {
+        std::vector<std::string> texts;
+        for (const LoggedTransaction& t : LoggedTransactions(standIn)) {
+            EXPECT_EQ(t.type, "POKE");
+            EXPECT_EQ(t.item, "DdeData");
+            EXPECT_EQ(t.format, 1);
+            texts.push_back(t.bytes);
+        }
+        return texts;
+    }
+};
+
+const std::string kScript =
+    "\xEF\xBB\xBF# Andromeda, for the talk\r\n"
+    "  ZOM+ \t\r\n"
+    "\r\n"
+    "GOXY X:100 Y:200\r\n"
+    "\t# comment after a tab\n"
+    "FIND CAT: M ID: 31\n"
+    "MOVE RA: 00h42m44.33s DEC:+41\xF8" "16'07.5\" FOV:+01\xF8" "00'00\"\n"
+    "SAVE \"C:\\charts\\m 31\"\n"
+    "LOAD m31\x1A" "2\n"
+    "ZOM-";
+const std::vector<std::string> kScriptPokes = {
+    "ZOM+\0"s,
+    "GOXY X:100 Y:200\0"s,
+    "FIND CAT: M ID: 31\0"s,
+    "MOVE RA: 00h42m44.33s DEC:+41\xF8" "16'07.5\" FOV:+01\xF8" "00'00\"\0"s,
+    "SAVE \"C:\\charts\\m 31\"\0"s,
+    "LOAD m31\x1A" "2\0"s,
+    "ZOM-\0"s,
+};
+
+TEST_F(ZenoltBatchEndToEnd, EveryCommandOfAFileInOrderInOneConversation) {
+    StartPlanetarium();
+    const ProgramRun run = RunScript("", kScript);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.out, "sent 7, acknowledged 7, refused 0, unanswered 0, not sent 0\r\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Pokes(), kScriptPokes);
+    ASSERT_TRUE(WaitForLogLine(standIn, "DISCONNECT", 5000));
+    const std::vector<std::string> log = StandInLog(standIn);
+    EXPECT_EQ(log[1], "CONNECT topic=DdeSkyChart");
+    EXPECT_EQ(log.back(), "DISCONNECT");
+    EXPECT_EQ(log.size(), 3 + kScriptPokes.size());
+}
+
+TEST_F(ZenoltBatchEndToEnd, StandardInput) {
+    StartPlanetarium();
+    const ProgramRun run = RunScript(" --pause 20", kScript, true);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Pokes(), kScriptPokes);
+}
+
+TEST_F(ZenoltBatchEndToEnd, RefusedAndUnansweredCommandsAreReportedAndTheRestStillGo) {
+    StartPlanetarium("--refuse-poke-of \"GOXY X:1 Y:2\" --hold-poke-of \"LOAD big\" 5000");
+    const ProgramRun run =
+        RunScript(" --timeout 300", "ZOM+\nGOXY X:1 Y:2\n\nLOAD big\nZOM-\n");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.err, "line 2: refused: GOXY X:1 Y:2\r\nline 4: unanswered: LOAD big\r\n");
+    EXPECT_EQ(run.out, "sent 4, acknowledged 2, refused 1, unanswered 1, not sent 0\r\n");
+    EXPECT_EQ(Pokes(), (std::vector<std::string>{"ZOM+\0"s, "GOXY X:1 Y:2\0"s, "LOAD big\0"s,
+                                                 "ZOM-\0"s}));
+}
+
+TEST_F(ZenoltBatchEndToEnd, APlanetariumThatEndsPartWayStopsTheBatch) {
+    StartPlanetarium("--end-after-pokes 2");
+    const ProgramRun run = RunScript("", "A\nB\nC\n# comment\nD\nE\n");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.err,
+              "line 3: not sent, the conversation was lost: C\r\n"
+              "not sent: 3 command lines, from line 3 on\r\n");
+    EXPECT_EQ(run.out, "sent 2, acknowledged 2, refused 0, unanswered 0, not sent 3\r\n");
+    EXPECT_EQ(Pokes(), (std::vector<std::string>{"A\0"s, "B\0"s}));
+}
+
+TEST_F(ZenoltBatchEndToEnd, ALineHoldingANulIsReportedAndNotSent) {
+    StartPlanetarium();
+    const ProgramRun run = RunScript("", "ZOM+\nGOXY\0X\nZOM-\n"s);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.err, "line 2: not sent, it holds a NUL byte: GOXY\\0X\r\n");
+    EXPECT_EQ(run.out, "sent 2, acknowledged 2, refused 0, unanswered 0, not sent 1\r\n");
+    EXPECT_EQ(Pokes(), (std::vector<std::string>{"ZOM+\0"s, "ZOM-\0"s}));
+}
+
+TEST_F(ZenoltBatchEndToEnd, NoPlanetariumIsReportedWithStatus1) {
+    const ProgramRun run = RunScript("", "ZOM+\n");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, kConnectFailureLineAsWritten);
+}
+
+TEST_F(ZenoltBatchEndToEnd, AMissingFileIsReportedWithStatus3AndNeverConnects) {
+    StartPlanetarium();
+    const std::string path = NewScratchDirectory() + "no such script.txt";
+    const ProgramRun run = RunProgram(ZenoltBatch() + " \"" + path + "\"");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 3u);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "ZenoltBatch: cannot read " + path + ": No such file or directory\r\n");
+    EXPECT_EQ(StandInLog(standIn), std::vector<std::string>{"READY"});
+}
+
+TEST_F(ZenoltBatchEndToEnd, UsageOnRequestAndOnBadUsage) {
+    StartPlanetarium();
+    const ProgramRun asked = RunProgram(ZenoltBatch());
+    ASSERT_TRUE(asked.finished);
+    EXPECT_EQ(asked.exitCode, 0u);
+    EXPECT_EQ(asked.out.rfind("ZenoltBatch v1.0", 0), 0u) << asked.out;
+    EXPECT_EQ(asked.err, "");
+    for (const char* tail : {" --pause", " --timeout 0 x.txt", " --verbose x.txt", " a b"}) {
+        const ProgramRun bad = RunProgram(ZenoltBatch() + tail);
+        ASSERT_TRUE(bad.finished);
+        EXPECT_EQ(bad.exitCode, 3u) << tail;
+        EXPECT_EQ(bad.out, "") << tail;
+        EXPECT_EQ(bad.err, asked.out) << tail;
+    }
+    EXPECT_EQ(StandInLog(standIn), std::vector<std::string>{"READY"});
+}
+
+}  // namespace
