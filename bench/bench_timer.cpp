@@ -4,8 +4,9 @@
 //
 //   bench_timer ROUNDS NAME "COMMAND LINE" [NAME "COMMAND LINE"]...
 //
-// Prints, for each command, the median and the fastest wall time as
-// tab-separated lines:   NAME <tab> median ms <tab> min ms
+// A NAME of the form name*K times K runs of the command, one after another,
+// as one measurement. Prints, for each command, the median and the fastest
+// wall time as tab-separated lines:   NAME <tab> median ms <tab> min ms
 // Standard output and error of the runs go to a file, as when a script
 // captures them. (Not to the NUL device: under Wine, writing to it costs
 // time in proportion to the bytes written, which no real output device does.)
@@ -22,12 +23,14 @@ namespace {
 struct Measured {
     std::string name;
     std::string commandLine;
+    int repeat;  // runs per measurement
     std::vector<double> ms;
 };
 
 std::string outputPath;
 
-bool RunOnce(Measured& m) {
+// Starts the command and waits for it; returns false when it cannot start.
+bool RunCommand(const Measured& m) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
@@ -39,17 +42,25 @@ bool RunOnce(Measured& m) {
     PROCESS_INFORMATION process = {};
     std::vector<char> line(m.commandLine.begin(), m.commandLine.end());
     line.push_back('\0');
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
     const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                         nullptr, &startup, &process);
     CloseHandle(output);
     if (!started) return false;
     WaitForSingleObject(process.hProcess, INFINITE);
-    QueryPerformanceCounter(&end);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return true;
+}
+
+// Times m.repeat runs of the command as one measurement.
+bool RunOnce(Measured& m) {
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < m.repeat; ++i) {
+        if (!RunCommand(m)) return false;
+    }
+    QueryPerformanceCounter(&end);
     m.ms.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
                    static_cast<double>(frequency.QuadPart));
     return true;
@@ -74,7 +85,12 @@ int main(int argc, char** argv) {
     GetTempPathA(sizeof temp, temp);
     outputPath = std::string(temp) + "zenolt-bench-output-" + std::to_string(GetCurrentProcessId());
     std::vector<Measured> measured;
-    for (int i = 2; i + 1 < argc; i += 2) measured.push_back({argv[i], argv[i + 1], {}});
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        const std::string::size_type star = name.find('*');
+        const int repeat = star == std::string::npos ? 1 : std::atoi(name.c_str() + star + 1);
+        measured.push_back({name.substr(0, star), argv[i + 1], repeat > 0 ? repeat : 1, {}});
+    }
     for (Measured& m : measured) RunOnce(m);  // warm-up, not counted
     for (Measured& m : measured) m.ms.clear();
     for (int round = 0; round < rounds; ++round) {

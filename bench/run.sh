@@ -34,6 +34,10 @@ peak_kib() {
         /usr/bin/time -f %M "$loader" "$@" 2>&1 >/dev/null | tail -n 1
     done | sort -n | sed -n 4p
 }
+# A batch script of $1 commands, the ones the minimal client pokes, in file $2.
+write_script() {
+    awk -v n="$1" 'BEGIN { for (i = 0; i < n; i++) printf "GOXY X:%d Y:%d\r\n", i, n - i }' >"$2"
+}
 
 # Items of 1 MiB and of 7 bytes, each text and its NUL.
 head -c $((1024 * 1024 - 1)) /dev/zero | tr '\0' 'x' >"$scratch/item-1mib"
@@ -54,11 +58,26 @@ wine "$bin/bench_timer.exe" "$rounds" \
     zenolt_poke    "\"$winbin\\Zenolt.exe\" ZOM+" \
     client_request "\"$winbin\\minimal_client.exe\" request" \
     dump_1mib      "\"$winbin\\ZenoltDump.exe\"" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
+echo "Measuring a batch of 1000 commands, $rounds rounds..." >&2
+write_script 10 "$scratch/batch-10"
+write_script 1000 "$scratch/batch-1000"
+write_script 1000000 "$scratch/batch-1000000"
+wine "$bin/bench_timer.exe" "$rounds" \
+    client_1000    "\"$winbin\\minimal_client.exe\" pokes 1000" \
+    batch_1000     "\"$winbin\\ZenoltBatch.exe\" \"$(winpath "$scratch/batch-1000")\"" |
+    tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
+echo "Measuring 100 separate Zenolt runs, 5 rounds..." >&2
+wine "$bin/bench_timer.exe" 5 \
+    "zenolt_100*100" "\"$winbin\\Zenolt.exe\" GOXY X:1 Y:999" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
 echo "Measuring memory..." >&2
 {
     echo "do_nothing $(peak_kib "$bin/do_nothing.exe")"
     echo "client_request $(peak_kib "$bin/minimal_client.exe" request)"
     echo "dump_1mib $(peak_kib "$bin/ZenoltDump.exe")"
+    echo "batch_10 $(peak_kib "$bin/ZenoltBatch.exe" "$(winpath "$scratch/batch-10")")"
+    echo "Measuring memory of a batch of 1,000,000 commands (one run, about 15 minutes)..." >&2
+    echo "batch_1000000 $(/usr/bin/time -f %M "$loader" "$bin/ZenoltBatch.exe" \
+        "$(winpath "$scratch/batch-1000000")" 2>&1 >"$scratch/batch-1000000.out" | tail -n 1)"
     stop_planetarium
     start_planetarium "$scratch/item-small"
     echo "dump_small $(peak_kib "$bin/ZenoltDump.exe")"
@@ -79,14 +98,22 @@ awk -F'\t' -v rounds="$rounds" '
         row("Zenolt, no planetarium", "A:zenolt_absent", "2: minimal client", "A:client_absent", 1.10)
         row("ZenoltDump, 1 MiB item", "P:dump_1mib", "2: minimal client", "P:client_request", 1.10)
         row("Zenolt usage list", "P:zenolt_usage", "1: do-nothing", "P:do_nothing", 1.20)
+        row("ZenoltBatch, 1000 commands", "P:batch_1000", "2: 1000 pokes", "P:client_1000", 1.10)
+        separate = median["P:zenolt_100"] * 10
+        printf "| %-27s | %7.0f | %-17s | %7.1f | %5.1f | %4d | %-4s |\n", "1000 Zenolt runs (100 x 10)", separate,
+            "ZenoltBatch 1000", median["P:batch_1000"], separate / median["P:batch_1000"], 50,
+            (separate / median["P:batch_1000"] >= 50 ? "met" : "MISS")
         print ""
         print "| peak resident size (median of 7) | KiB |"
         print "|---|---|"
         printf "| do-nothing program | %d |\n| minimal client, 1 MiB request | %d |\n", peak["do_nothing"], peak["client_request"]
         printf "| ZenoltDump, 7-byte item | %d |\n| ZenoltDump, 1 MiB item | %d |\n", peak["dump_small"], peak["dump_1mib"]
+        printf "| ZenoltBatch, 10 lines | %d |\n| ZenoltBatch, 1,000,000 lines (one run) | %d |\n", peak["batch_10"], peak["batch_1000000"]
         over = peak["dump_1mib"] - peak["do_nothing"]; item = peak["dump_1mib"] - peak["dump_small"]
         print ""
         printf "ZenoltDump of 1 MiB over the do-nothing program: %d KiB (%.2f times the item; aim 2.00: %s)\n", over, over / 1024, (over <= 2048 ? "met" : "MISS")
         printf "of which the item itself (1 MiB dump over 7-byte dump): %d KiB (%.2f times the item: %s)\n", item, item / 1024, (item <= 2048 ? "met" : "MISS")
         printf "and the DDE library (minimal client over do-nothing): %d KiB\n", peak["client_request"] - peak["do_nothing"]
+        growth = peak["batch_1000000"] / peak["batch_10"]
+        printf "ZenoltBatch, 1,000,000 lines over 10 lines: %.3f times (aim 1.10: %s)\n", growth, (growth <= 1.10 ? "met" : "MISS")
     }' "$scratch/times" "$scratch/memory"

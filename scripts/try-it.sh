@@ -6,14 +6,14 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/pick-build.sh
-pick_windows_build Zenolt ZenoltDump StandInPlanetarium 2>&1
+pick_windows_build Zenolt ZenoltDump ZenoltBatch StandInPlanetarium 2>&1
 run() { scripts/wine-run.sh "$@"; }
 
 scratch=$(mktemp -d)
 trap 'touch "$scratch/stop"; sleep 0.3; rm -rf "$scratch"' EXIT
 printf 'RA: 00h42m44.33s DEC:+41d16m07.5s FOV:+01d00m00s\0' >"$scratch/item"
 run "$bin/StandInPlanetarium.exe" --log "Z:$scratch/planetarium.log" --stop-file "Z:$scratch/stop" \
-    --serve "Z:$scratch/item" &
+    --serve "Z:$scratch/item" --refuse-poke-of "WARP 9" &
 for _ in $(seq 100); do grep -q READY "$scratch/planetarium.log" 2>/dev/null && break; sleep 0.1; done
 
 show() { echo "\$ Zenolt $*"; run "$bin/Zenolt.exe" "$@" 2>&1; echo "  (exit status $?)"; }
@@ -30,6 +30,16 @@ echo "\$ ZenoltDump"
 run "$bin/ZenoltDump.exe" 2>&1
 echo
 echo "  (exit status $?)"
+
+echo
+printf '# a short tour\r\nZOM-\r\n\r\n  GOXY X:320 Y:240\r\nWARP 9\r\nZOM+\r\n' >"$scratch/tour.txt"
+echo "\$ cat tour.txt"
+sed 's/^/  /' "$scratch/tour.txt" | tr -d '\r'
+logged=$(wc -l <"$scratch/planetarium.log")
+echo "\$ ZenoltBatch tour.txt      (the stand-in refuses WARP 9, as the planetarium would an unknown command)"
+run "$bin/ZenoltBatch.exe" "Z:$scratch/tour.txt" 2>&1 | tr -d '\r' || echo "  (exit status ${PIPESTATUS[0]})"
+echo "The stand-in planetarium logged:"
+tail -n +$((logged + 1)) "$scratch/planetarium.log" | sed 's/^/  /'
 
 touch "$scratch/stop"; sleep 0.3
 echo

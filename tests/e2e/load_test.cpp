@@ -81,4 +81,25 @@ TEST_F(Load, TwentyDumpsAtOnceOfALargeItemAreCompleteAndIdentical) {
     EXPECT_EQ(LoggedTransactions(standIn).size(), 20u);
 }
 
+TEST_F(Load, AHundredThousandLinesOfOneBatchArriveWholeAndInOrder) {
+    StartPlanetarium();
+    std::string script;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 100000; ++i) {
+        const std::string text = CommandText("batch", i);
+        script += text + (i % 2 ? "\r\n" : "\n");
+        expected.push_back(text + '\0');
+    }
+    const std::string path = NewScratchDirectory() + "script.txt";
+    WriteFileBytes(path, script);
+    const ProgramRun run = RunProgram(QuotedProgram("ZenoltBatch.exe") + " \"" + path + "\"", 600000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, "sent 100000, acknowledged 100000, refused 0, unanswered 0, not sent 0\r\n");
+    const std::vector<std::string> poked = PokedTexts(standIn);
+    EXPECT_EQ(poked.size(), expected.size());
+    EXPECT_TRUE(poked == expected) << "the pokes differ from the script's lines";
+}
+
 }  // namespace

@@ -47,8 +47,8 @@ VersionInfo ReadVersionInfo(const std::string& path) {
     return info;
 }
 
-TEST(VersionResource, BothProgramsCarryVersion1_0AndADescription) {
-    for (const std::string program : {"Zenolt", "ZenoltDump"}) {
+TEST(VersionResource, EveryProgramCarriesVersion1_0AndADescription) {
+    for (const std::string program : {"Zenolt", "ZenoltDump", "ZenoltBatch"}) {
         const VersionInfo info = ReadVersionInfo(ProgramDirectory() + program + ".exe");
         ASSERT_TRUE(info.found) << program;
         EXPECT_EQ(info.major, 1) << program;
