@@ -2,20 +2,15 @@
 // stand-in planetarium.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "expected_usage.h"
 #include "planetarium_test.h"
-#include "printed_text.h"
-#include "sender_usage.h"
 
 namespace {
 
 std::string Zenolt() { return QuotedProgram("Zenolt.exe"); }
-
-// The usage list as a text-mode stream writes it to a file: CR LF line ends.
-std::string UsageAsWritten() { return WithCrLf(PrintedText(PrintSenderUsage)); }
 
 class ZenoltEndToEnd : public PlanetariumTest {
 protected:
@@ -44,7 +39,7 @@ TEST_F(ZenoltEndToEnd, NoArgumentsPrintsTheUsageListAndNeverConnects) {
         const ProgramRun run = RunProgram(Zenolt() + tail);
         ASSERT_TRUE(run.finished);
         EXPECT_EQ(run.exitCode, 0u);
-        EXPECT_EQ(run.out, UsageAsWritten());
+        EXPECT_EQ(run.out, WithCrLf(ExpectedSenderUsage()));
         EXPECT_EQ(run.err, "");
     }
     EXPECT_EQ(StandInLog(standIn), std::vector<std::string>{"READY"});
