@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 struct ProgramRun {
     bool finished = false;  // false: still running at the time-out, then killed
@@ -41,7 +42,15 @@ ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 30000);
 std::string ProgramDirectory();
 
 // A new empty folder under the temporary folder, ending in a backslash.
+// Called from the test's own thread only.
 std::string NewScratchDirectory();
+
+// Removes a folder made by NewScratchDirectory (ending in a backslash) with
+// everything in it. Returns whether it is gone.
+bool RemoveScratchDirectory(const std::string& directory);
+
+// The folders made by NewScratchDirectory in this process that still exist.
+std::vector<std::string> ScratchDirectoriesLeft();
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

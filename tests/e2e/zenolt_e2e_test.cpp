@@ -78,17 +78,17 @@ TEST_F(ZenoltEndToEnd, CommandLinesBecomeTheExpectedText) {
 
 TEST_F(ZenoltEndToEnd, ProgramPathWithBlanks) {
     StartPlanetarium();
-    const std::string directory = NewScratchDirectory() + "dir with blanks\\";
+    const std::string directory = NewTestDirectory() + "dir with blanks\\";
     ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
     const std::string copy = directory + "Zenolt.exe";
     ASSERT_TRUE(CopyFileA((ProgramDirectory() + "Zenolt.exe").c_str(), copy.c_str(), FALSE));
     const ProgramRun run = RunProgram("\"" + copy + "\" ZOM+");
+    ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err, "");
     const std::vector<LoggedTransaction> pokes = LoggedTransactions(standIn);
     ASSERT_EQ(pokes.size(), 1u);
     EXPECT_EQ(pokes[0].bytes, std::string("ZOM+") + '\0');
-    DeleteFileA(copy.c_str());
 }
 
 TEST_F(ZenoltEndToEnd, NoPlanetariumIsReportedWithStatus1) {
