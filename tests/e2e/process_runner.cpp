@@ -95,7 +95,7 @@ std::vector<std::string> ScratchDirectoriesLeft() {
     return left;
 }
 
-RunningProgram StartProgram(const std::string& commandLine) {
+RunningProgram StartProgram(const std::string& commandLine, DWORD creationFlags) {
     RunningProgram program;
     program.scratch = NewScratchDirectory();
     HANDLE in = OpenInheritable("NUL", GENERIC_READ, OPEN_EXISTING);
@@ -112,8 +112,8 @@ RunningProgram StartProgram(const std::string& commandLine) {
     line.push_back('\0');
 
     program.startTicks = GetTickCount();
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &program.process)) {
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
+                        nullptr, &startup, &program.process)) {
         program.failure = "CreateProcessA failed: " + std::to_string(GetLastError());
     }
     CloseHandle(in);

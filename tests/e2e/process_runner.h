@@ -25,10 +25,10 @@ struct RunningProgram {
 };
 
 // Starts commandLine exactly as given (CreateProcessA re-quotes nothing) with
-// standard output and error going to files. Handles it must not share are
-// closed before it returns, so programs may be started one after another
-// while earlier ones still run.
-RunningProgram StartProgram(const std::string& commandLine);
+// standard output and error going to files, and the given process creation
+// flags. Handles it must not share are closed before it returns, so programs
+// may be started one after another while earlier ones still run.
+RunningProgram StartProgram(const std::string& commandLine, DWORD creationFlags = 0);
 
 // Waits for a started program (killing it after timeoutMs) and returns what
 // it wrote and its exit status.
