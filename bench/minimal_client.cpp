@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 int main(int argc, char** argv) {
     const bool poke = argc > 2 && std::strcmp(argv[1], "poke") == 0;
@@ -37,8 +36,8 @@ int main(int argc, char** argv) {
     } else if (conversation != nullptr) {
         HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT,
                                              XTYP_REQUEST, 120000, nullptr);
-        std::vector<BYTE> received(DdeGetData(data, nullptr, 0, 0));
-        DdeGetData(data, received.data(), static_cast<DWORD>(received.size()), 0);
+        DWORD size = 0;
+        if (data != nullptr && DdeAccessData(data, &size) != nullptr) DdeUnaccessData(data);
     }
     DdeDisconnect(conversation);
     DdeFreeStringHandle(instance, service);

@@ -12,7 +12,8 @@ set(ZENOLT_DDE_FUNCTIONS
   DdeCreateStringHandleA:12
   DdeConnect:16
   DdeClientTransaction:32
-  DdeGetData:16
+  DdeAccessData:8
+  DdeUnaccessData:4
   DdeDisconnect:4
   DdeFreeStringHandle:8
   DdeUninitialize:4

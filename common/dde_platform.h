@@ -62,7 +62,8 @@ HSZ DdeCreateStringHandleA(DWORD instance, LPCSTR name, int codePage);
 HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT context);
 HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ item,
                               UINT format, UINT type, DWORD timeout, LPDWORD result);
-DWORD DdeGetData(HDDEDATA data, LPBYTE buffer, DWORD maximum, DWORD offset);
+LPBYTE DdeAccessData(HDDEDATA data, LPDWORD size);
+BOOL DdeUnaccessData(HDDEDATA data);
 BOOL DdeDisconnect(HCONV conversation);
 BOOL DdeFreeStringHandle(DWORD instance, HSZ name);
 BOOL DdeUninitialize(DWORD instance);

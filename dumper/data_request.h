@@ -4,8 +4,9 @@
 
 // Requests the "DdeData" item as CF_TEXT (waiting up to two minutes) and
 // writes its byte count and text to standard output; a request that gives no
-// data prints "0". Returns true when a conversation was opened, false when
-// none could be, after writing the connect-failure line to standard error.
+// data, or data that cannot be read, prints "0". Returns true when a
+// conversation was opened, false when none could be, after writing the
+// connect-failure line to standard error.
 bool RequestDataItem();
 
 #endif

@@ -2,13 +2,23 @@
 // "DdeData" item; with any argument at all, prints its usage text instead.
 //
 // Exit status: 0, or 1 when no conversation with the planetarium could be
-// opened. A request that gives no data prints "0" and is not an error.
+// opened. A request that gives no data, or data that cannot be read, prints
+// "0" and is not an error.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdio>
 
 #include "data_request.h"
 #include "dumper_usage.h"
+
+namespace {
+
+// Standard output is written in blocks this large: an item can be long, and
+// every write to the device is a call into the system.
+const std::size_t kOutputBlockSize = 64 * 1024;
+
+}  // namespace
 
 int main(int argc, char**) {
     // No critical-error or file-not-found message boxes: this is a console
@@ -18,5 +28,9 @@ int main(int argc, char**) {
         PrintDumperUsage(stdout);
         return 0;
     }
+    // Nothing has been written yet, so the buffering of standard output may
+    // still be chosen; if it cannot be, the default serves as well. The
+    // stream is flushed when the process ends.
+    std::setvbuf(stdout, nullptr, _IOFBF, kOutputBlockSize);
     return RequestDataItem() ? 0 : 1;
 }

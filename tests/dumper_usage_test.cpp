@@ -5,25 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "expected_usage.h"
 #include "printed_text.h"
 #include "stream_writes.h"
 
 namespace {
 
-TEST(DumperUsage, ThreeLinesAndAnEmptyOneThenTheCreditWithoutALineEnd) {
-    const std::string usage = PrintedText(PrintDumperUsage);
-    EXPECT_EQ(usage,
-              "Usage: Zenolt\n"
-              "This will output all DDE-Data from CDC\n"
-              "\n"
-              "Telmar (https://telmar.example/) 2004");
+TEST(DumperUsage, IsTheExpectedTextByteForByte) {
+    EXPECT_EQ(PrintedText(PrintDumperUsage), ExpectedDumperUsage());
 }
 
 #ifdef ZENOLT_HAVE_STREAM_WRITES
 TEST(DumperUsage, FlushesEachLineEndButLeavesTheCreditToTheEnd) {
-    EXPECT_EQ(DeviceWrites(PrintDumperUsage),
-              (std::vector<std::string>{"Usage: Zenolt\n", "This will output all DDE-Data from CDC\n",
-                                        "\n", "Telmar (https://telmar.example/) 2004"}));
+    EXPECT_EQ(DeviceWrites(PrintDumperUsage), PiecesEndingAtLineEnds(ExpectedDumperUsage()));
 }
 #endif
 

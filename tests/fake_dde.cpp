@@ -1,8 +1,6 @@
 #include "fake_dde.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <sstream>
 
 FakeDde fakeDde;
@@ -123,17 +121,22 @@ HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ
     return reinterpret_cast<HDDEDATA>(1);
 }
 
-DWORD DdeGetData(HDDEDATA data, LPBYTE buffer, DWORD maximum, DWORD offset) {
-    fakeDde.calls.push_back("DdeGetData(data=" + NameOf(data) +
-                            ", buffer=" + (buffer ? "set" : "null") +
-                            ", maximum=" + std::to_string(maximum) +
-                            ", offset=" + std::to_string(offset) + ")");
-    if (data != kData) return 0;
-    const DWORD size = static_cast<DWORD>(fakeDde.itemData.size());
-    if (buffer == nullptr) return size;
-    const DWORD count = std::min(maximum, size - std::min(offset, size));
-    std::memcpy(buffer, fakeDde.itemData.data() + offset, count);
-    return count;
+// Unreachable data leaves the size as the platform leaves it, unspecified:
+// the fake writes the item's size there all the same, so that code which
+// trusts the size without the pointer shows.
+LPBYTE DdeAccessData(HDDEDATA data, LPDWORD size) {
+    fakeDde.calls.push_back("DdeAccessData(data=" + NameOf(data) +
+                            ", size=" + (size ? "set" : "null") + ")");
+    if (size != nullptr) *size = fakeDde.itemSize;
+    if (data != kData || !fakeDde.dataReachable) return nullptr;
+    // An empty item still has a place in memory.
+    static unsigned char empty = 0;
+    return const_cast<LPBYTE>(fakeDde.itemBytes != nullptr ? fakeDde.itemBytes : &empty);
+}
+
+BOOL DdeUnaccessData(HDDEDATA data) {
+    fakeDde.calls.push_back("DdeUnaccessData(" + NameOf(data) + ")");
+    return data == kData;
 }
 
 BOOL DdeDisconnect(HCONV conversation) {

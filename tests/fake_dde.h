@@ -21,8 +21,11 @@ struct FakeDde {
     // Set up by the test.
     bool initialisationFails = false;
     bool planetariumRunning = true;
-    bool transactionGivesData = true;    // a request's answer, when connected
-    std::vector<unsigned char> itemData;  // the data handle's contents
+    bool transactionGivesData = true;  // a request's answer, when connected
+    bool dataReachable = true;         // whether DdeAccessData can reach the data
+    // The data handle's contents, owned by the test.
+    const unsigned char* itemBytes = nullptr;
+    DWORD itemSize = 0;
     std::vector<FakePokeAnswer> pokeAnswers;  // for the pokes in turn; then acknowledged
     // Recorded by the fake.
     std::vector<std::string> calls;

@@ -30,5 +30,18 @@ std::vector<std::string> DeviceWrites(Print print) {
     return pieces;
 }
 
+// Returns text cut after every line end: the pieces a printer that flushes at
+// each line end, and nowhere else, writes to the device.
+inline std::vector<std::string> PiecesEndingAtLineEnds(const std::string& text) {
+    std::vector<std::string> pieces;
+    for (std::string::size_type start = 0; start < text.size();) {
+        const std::string::size_type end = text.find('\n', start);
+        const std::string::size_type next = end == std::string::npos ? text.size() : end + 1;
+        pieces.push_back(text.substr(start, next - start));
+        start = next;
+    }
+    return pieces;
+}
+
 #endif
 #endif

@@ -21,6 +21,8 @@
 //                       has answered N pokes
 //   --serve FILE        serve the bytes of FILE as the CF_TEXT "DdeData" item
 //   --refuse-request    answer requests with no data
+//   --hold-request MS   answer each request only after MS milliseconds,
+//                       pumping messages meanwhile as a busy server would
 //   --stop-file FILE    end once FILE exists
 //   --lifetime SECONDS  end after this long in any case (default 120)
 #include <windows.h>
@@ -47,6 +49,7 @@ struct StandInSettings {
     std::vector<PokeRule> pokeRules;
     unsigned long endAfterPokes = 0;  // 0: never
     bool refuseRequest = false;
+    DWORD holdRequestMs = 0;
     std::vector<BYTE> served;
     std::string stopFile;
     DWORD lifetimeSeconds = 120;
@@ -148,6 +151,7 @@ HDDEDATA CALLBACK OnDdeEvent(UINT type, UINT format, HCONV, HSZ name1, HSZ name2
             const long size = settings.refuseRequest ? -1 : static_cast<long>(settings.served.size());
             LogLine("REQUEST item=" + NameOf(name2) + " format=" + std::to_string(format) +
                     " size=" + std::to_string(size));
+            if (settings.holdRequestMs > 0) PumpMessagesFor(settings.holdRequestMs);
             if (settings.refuseRequest) return nullptr;
             return DdeCreateDataHandle(instance, settings.served.data(),
                                        static_cast<DWORD>(settings.served.size()), 0, name2,
@@ -194,6 +198,8 @@ bool ParseSettings(int argc, char** argv) {
             if (!ReadWholeFile(argv[++i], settings.served)) return false;
         } else if (option == "--refuse-request") {
             settings.refuseRequest = true;
+        } else if (option == "--hold-request" && hasValue) {
+            settings.holdRequestMs = std::strtoul(argv[++i], nullptr, 10);
         } else if (option == "--stop-file" && hasValue) {
             settings.stopFile = argv[++i];
         } else if (option == "--lifetime" && hasValue) {
@@ -218,8 +224,8 @@ int main(int argc, char** argv) {
     if (!ParseSettings(argc, argv)) {
         std::fputs("usage: StandInPlanetarium --log FILE [--hold-poke MS] [--hold-poke-of TEXT MS]\n"
                    "       [--refuse-poke] [--refuse-poke-of TEXT] [--end-after-pokes N]\n"
-                   "       [--serve FILE] [--refuse-request] [--stop-file FILE]"
-                   " [--lifetime SECONDS]\n",
+                   "       [--serve FILE] [--refuse-request] [--hold-request MS]\n"
+                   "       [--stop-file FILE] [--lifetime SECONDS]\n",
                    stderr);
         return 2;
     }

@@ -90,7 +90,7 @@ TEST_F(Load, AHundredThousandLinesOfOneBatchArriveWholeAndInOrder) {
         script += text + (i % 2 ? "\r\n" : "\n");
         expected.push_back(text + '\0');
     }
-    const std::string path = NewScratchDirectory() + "script.txt";
+    const std::string path = NewTestDirectory() + "script.txt";
     WriteFileBytes(path, script);
     const ProgramRun run = RunProgram(QuotedProgram("ZenoltBatch.exe") + " \"" + path + "\"", 600000);
     ASSERT_TRUE(run.finished);

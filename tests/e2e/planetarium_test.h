@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "process_runner.h"
 #include "stand_in.h"
@@ -32,7 +33,22 @@ inline std::string WithCrLf(const std::string& text) {
 
 class PlanetariumTest : public ::testing::Test {
 protected:
-    void TearDown() override { StopStandIn(standIn); }
+    // Ends the stand-in and removes what the test made under the temporary
+    // folder. A scratch folder left behind fails the test, and is then
+    // removed so that it does not fail the next one too.
+    void TearDown() override {
+        StopStandIn(standIn);
+        for (const std::string& directory : scratch) RemoveScratchDirectory(directory);
+        const std::vector<std::string> left = ScratchDirectoriesLeft();
+        EXPECT_EQ(left, std::vector<std::string>{}) << "scratch folders left behind";
+        for (const std::string& directory : left) RemoveScratchDirectory(directory);
+    }
+
+    // A new empty folder, removed when the test ends.
+    std::string NewTestDirectory() {
+        scratch.push_back(NewScratchDirectory());
+        return scratch.back();
+    }
 
     // Starts the stand-in planetarium with the given options.
     void StartPlanetarium(const std::string& options = "") {
@@ -42,12 +58,13 @@ protected:
 
     // Starts the stand-in planetarium serving item as its data item.
     void StartPlanetariumServing(const std::string& item) {
-        const std::string path = NewScratchDirectory() + "item";
+        const std::string path = NewTestDirectory() + "item";
         WriteFileBytes(path, item);
         StartPlanetarium("--serve \"" + path + "\"");
     }
 
     StandIn standIn;
+    std::vector<std::string> scratch;
 };
 
 #endif

@@ -44,6 +44,13 @@ std::string ProgramDirectory() {
     return directory.substr(0, directory.find_last_of('\\') + 1);
 }
 
+namespace {
+
+// Every folder NewScratchDirectory has made in this process.
+std::vector<std::string> scratchDirectoriesMade;
+
+}  // namespace
+
 std::string NewScratchDirectory() {
     static LONG counter = 0;
     char temp[MAX_PATH + 1];
@@ -52,12 +59,44 @@ std::string NewScratchDirectory() {
         const std::string directory = std::string(temp) + "zenolt-" +
                                       std::to_string(GetCurrentProcessId()) + "-" +
                                       std::to_string(InterlockedIncrement(&counter)) + "\\";
-        if (CreateDirectoryA(directory.c_str(), nullptr)) return directory;
+        if (CreateDirectoryA(directory.c_str(), nullptr)) {
+            scratchDirectoriesMade.push_back(directory);
+            return directory;
+        }
         if (GetLastError() != ERROR_ALREADY_EXISTS) return directory;
     }
 }
 
-RunningProgram StartProgram(const std::string& commandLine, const std::string& inputPath) {
+bool RemoveScratchDirectory(const std::string& directory) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveScratchDirectory(directory + name + "\\");
+            } else {
+                DeleteFileA((directory + name).c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryA(directory.c_str()) != 0;
+}
+
+std::vector<std::string> ScratchDirectoriesLeft() {
+    std::vector<std::string> left;
+    for (const std::string& directory : scratchDirectoriesMade) {
+        if (GetFileAttributesA(directory.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            left.push_back(directory);
+        }
+    }
+    return left;
+}
+
+RunningProgram StartProgram(const std::string& commandLine, DWORD creationFlags,
+                            const std::string& inputPath) {
     RunningProgram program;
     program.scratch = NewScratchDirectory();
     HANDLE in = OpenInheritable(inputPath.empty() ? "NUL" : inputPath, GENERIC_READ, OPEN_EXISTING);
@@ -74,8 +113,8 @@ RunningProgram StartProgram(const std::string& commandLine, const std::string& i
     line.push_back('\0');
 
     program.startTicks = GetTickCount();
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &program.process)) {
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
+                        nullptr, &startup, &program.process)) {
         program.failure = "CreateProcessA failed: " + std::to_string(GetLastError());
     }
     CloseHandle(in);
@@ -103,14 +142,12 @@ ProgramRun FinishProgram(RunningProgram& program, DWORD timeoutMs) {
     const std::string outPath = program.scratch + "stdout", errPath = program.scratch + "stderr";
     run.out = ReadFileBytes(outPath);
     run.err = ReadFileBytes(errPath);
-    DeleteFileA(outPath.c_str());
-    DeleteFileA(errPath.c_str());
-    RemoveDirectoryA(program.scratch.c_str());
+    RemoveScratchDirectory(program.scratch);
     return run;
 }
 
 ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs,
                       const std::string& inputPath) {
-    RunningProgram program = StartProgram(commandLine, inputPath);
+    RunningProgram program = StartProgram(commandLine, 0, inputPath);
     return FinishProgram(program, timeoutMs);
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 struct ProgramRun {
     bool finished = false;  // false: still running at the time-out, then killed
@@ -24,11 +25,12 @@ struct RunningProgram {
 };
 
 // Starts commandLine exactly as given (CreateProcessA re-quotes nothing) with
-// standard output and error going to files, and standard input read from the
-// file inputPath (the NUL device when empty). Handles it must not share are
-// closed before it returns, so programs may be started one after another
-// while earlier ones still run.
-RunningProgram StartProgram(const std::string& commandLine, const std::string& inputPath = "");
+// standard output and error going to files, standard input read from the
+// file inputPath (the NUL device when empty), and the given process creation
+// flags. Handles it must not share are closed before it returns, so programs
+// may be started one after another while earlier ones still run.
+RunningProgram StartProgram(const std::string& commandLine, DWORD creationFlags = 0,
+                            const std::string& inputPath = "");
 
 // Waits for a started program (killing it after timeoutMs) and returns what
 // it wrote and its exit status.
@@ -43,7 +45,15 @@ ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 30000,
 std::string ProgramDirectory();
 
 // A new empty folder under the temporary folder, ending in a backslash.
+// Called from the test's own thread only.
 std::string NewScratchDirectory();
+
+// Removes a folder made by NewScratchDirectory (ending in a backslash) with
+// everything in it. Returns whether it is gone.
+bool RemoveScratchDirectory(const std::string& directory);
+
+// The folders made by NewScratchDirectory in this process that still exist.
+std::vector<std::string> ScratchDirectoriesLeft();
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

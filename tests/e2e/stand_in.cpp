@@ -47,12 +47,15 @@ bool StartStandIn(StandIn& standIn, const std::string& options, std::string& fai
 }
 
 void StopStandIn(StandIn& standIn) {
-    if (standIn.process.hProcess == nullptr) return;
-    TerminateProcess(standIn.process.hProcess, 0);
-    WaitForSingleObject(standIn.process.hProcess, INFINITE);
-    CloseHandle(standIn.process.hThread);
-    CloseHandle(standIn.process.hProcess);
-    standIn.process = PROCESS_INFORMATION{};
+    if (standIn.process.hProcess != nullptr) {
+        TerminateProcess(standIn.process.hProcess, 0);
+        WaitForSingleObject(standIn.process.hProcess, INFINITE);
+        CloseHandle(standIn.process.hThread);
+        CloseHandle(standIn.process.hProcess);
+        standIn.process = PROCESS_INFORMATION{};
+    }
+    if (!standIn.directory.empty()) RemoveScratchDirectory(standIn.directory);
+    standIn.directory.clear();
 }
 
 std::vector<std::string> StandInLog(const StandIn& standIn) {

@@ -28,7 +28,7 @@ struct LoggedTransaction {
 bool StartStandIn(StandIn& standIn, const std::string& options, std::string& failure);
 
 // Ends the stand-in and waits until it is gone, so that the service name is
-// free again.
+// free again, then removes its folder and log.
 void StopStandIn(StandIn& standIn);
 
 std::vector<std::string> StandInLog(const StandIn& standIn);

@@ -18,7 +18,7 @@ protected:
     // (or on standard input, fed from the file, when fromStandardInput).
     ProgramRun RunScript(const std::string& options, const std::string& script,
                          bool fromStandardInput = false) {
-        const std::string path = NewScratchDirectory() + "script.txt";
+        const std::string path = NewTestDirectory() + "script.txt";
         WriteFileBytes(path, script);
         if (fromStandardInput) return RunProgram(ZenoltBatch() + options + " -", 60000, path);
         return RunProgram(ZenoltBatch() + options + " \"" + path + "\"", 60000);
@@ -126,7 +126,7 @@ TEST_F(ZenoltBatchEndToEnd, NoPlanetariumIsReportedWithStatus1) {
 
 TEST_F(ZenoltBatchEndToEnd, AMissingFileIsReportedWithStatus3AndNeverConnects) {
     StartPlanetarium();
-    const std::string path = NewScratchDirectory() + "no such script.txt";
+    const std::string path = NewTestDirectory() + "no such script.txt";
     const ProgramRun run = RunProgram(ZenoltBatch() + " \"" + path + "\"");
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 3u);

@@ -4,9 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "dumper_usage.h"
+#include "expected_usage.h"
 #include "planetarium_test.h"
-#include "printed_text.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ protected:
 
 TEST_F(ZenoltDumpEndToEnd, AnyArgumentPrintsTheUsageTextAndNeverConnects) {
     StartPlanetarium();
-    const std::string usage = WithCrLf(PrintedText(PrintDumperUsage));
+    const std::string usage = WithCrLf(ExpectedDumperUsage());
     for (const std::string& tail : {std::string(" x"), std::string(" \"\""),
                                     std::string(" -h --help")}) {
         const ProgramRun run = RunProgram(ZenoltDump() + tail);

@@ -2,20 +2,15 @@
 // stand-in planetarium.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "expected_usage.h"
 #include "planetarium_test.h"
-#include "printed_text.h"
-#include "sender_usage.h"
 
 namespace {
 
 std::string Zenolt() { return QuotedProgram("Zenolt.exe"); }
-
-// The usage list as a text-mode stream writes it to a file: CR LF line ends.
-std::string UsageAsWritten() { return WithCrLf(PrintedText(PrintSenderUsage)); }
 
 class ZenoltEndToEnd : public PlanetariumTest {
 protected:
@@ -44,7 +39,7 @@ TEST_F(ZenoltEndToEnd, NoArgumentsPrintsTheUsageListAndNeverConnects) {
         const ProgramRun run = RunProgram(Zenolt() + tail);
         ASSERT_TRUE(run.finished);
         EXPECT_EQ(run.exitCode, 0u);
-        EXPECT_EQ(run.out, UsageAsWritten());
+        EXPECT_EQ(run.out, WithCrLf(ExpectedSenderUsage()));
         EXPECT_EQ(run.err, "");
     }
     EXPECT_EQ(StandInLog(standIn), std::vector<std::string>{"READY"});
@@ -81,19 +76,42 @@ TEST_F(ZenoltEndToEnd, CommandLinesBecomeTheExpectedText) {
     for (const auto& c : cases) ExpectPoke(c.tail, c.text);
 }
 
+// Run by the end_to_end_cp932 test, where the ANSI code page is Japanese
+// (932); skipped elsewhere. A lead byte takes the byte after it along, so a
+// backslash there is half of a character, not an escape. Under a single-byte
+// code page each of these command lines gives another text. (A lead byte
+// before a double quote byte is no character of code page 932: the command
+// line reaches the program through Unicode, which turns the pair into
+// another character, so that case is left to the host tests.)
+TEST_F(ZenoltEndToEnd, DoubleByteCodePageKeepsTrailBytes) {
+    if (GetACP() != 932) GTEST_SKIP() << "the end_to_end_cp932 test runs this under code page 932";
+    StartPlanetarium();
+    const struct {
+        const char* tail;
+        std::string text;
+    } cases[] = {
+        // 0x95 0x5C, then quotes around "a b"; single-byte: a literal quote.
+        {" \x95\\\"a b\"", "\x95\\a b"},
+        // 0x83 0x5C, then an escaped quote; single-byte: two backslashes
+        // give one and the quote opens quoting.
+        {" \x83\\\\\" x\"", "\x83\\\" x"},
+    };
+    for (const auto& c : cases) ExpectPoke(c.tail, c.text);
+}
+
 TEST_F(ZenoltEndToEnd, ProgramPathWithBlanks) {
     StartPlanetarium();
-    const std::string directory = NewScratchDirectory() + "dir with blanks\\";
+    const std::string directory = NewTestDirectory() + "dir with blanks\\";
     ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
     const std::string copy = directory + "Zenolt.exe";
     ASSERT_TRUE(CopyFileA((ProgramDirectory() + "Zenolt.exe").c_str(), copy.c_str(), FALSE));
     const ProgramRun run = RunProgram("\"" + copy + "\" ZOM+");
+    ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err, "");
     const std::vector<LoggedTransaction> pokes = LoggedTransactions(standIn);
     ASSERT_EQ(pokes.size(), 1u);
     EXPECT_EQ(pokes[0].bytes, std::string("ZOM+") + '\0');
-    DeleteFileA(copy.c_str());
 }
 
 TEST_F(ZenoltEndToEnd, NoPlanetariumIsReportedWithStatus1) {
