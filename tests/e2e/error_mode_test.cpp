@@ -1,4 +1,4 @@
-// Both programs turn off the system's critical-error and file-not-found
+// The programs turn off the system's critical-error and file-not-found
 // message boxes: seen from inside the running program.
 #include <windows.h>
 
@@ -42,15 +42,21 @@ bool WaitForTransaction(const StandIn& standIn, DWORD timeoutMs) {
 
 class ErrorMode : public PlanetariumTest {};
 
-TEST_F(ErrorMode, BothProgramsTurnOffTheMessageBoxes) {
+TEST_F(ErrorMode, EveryProgramTurnsOffTheMessageBoxes) {
     const UINT kNoMessageBoxes = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+    const std::string script = NewTestDirectory() + "script.txt";
+    WriteFileBytes(script, "ZOM+\n");
     const struct {
         const char* program;
-        const char* tail;
+        std::string tail;
         const char* holdOption;  // keeps the program waiting in its transaction
+        DWORD exitCode;
+        const char* err;
     } cases[] = {
-        {"Zenolt.exe", " ZOM+", "--hold-poke 15000"},  // for the poke's 1000 ms
-        {"ZenoltDump.exe", "", "--hold-request 3000"},
+        {"Zenolt.exe", " ZOM+", "--hold-poke 15000", 0, ""},  // for the poke's 1000 ms
+        {"ZenoltDump.exe", "", "--hold-request 3000", 0, ""},
+        {"ZenoltBatch.exe", " \"" + script + "\"", "--hold-poke 15000", 2,
+         "line 1: unanswered: ZOM+\r\n"},
     };
     for (const auto& c : cases) {
         StartPlanetarium(c.holdOption);
@@ -68,8 +74,8 @@ TEST_F(ErrorMode, BothProgramsTurnOffTheMessageBoxes) {
         ASSERT_TRUE(read) << c.program << ": its error mode could not be read";
         EXPECT_EQ(mode & kNoMessageBoxes, kNoMessageBoxes) << c.program;
         EXPECT_TRUE(run.finished) << c.program;
-        EXPECT_EQ(run.exitCode, 0u) << c.program;
-        EXPECT_EQ(run.err, "") << c.program;
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.program;
+        EXPECT_EQ(run.err, c.err) << c.program;
         StopStandIn(standIn);
     }
 }
