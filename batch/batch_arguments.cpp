@@ -23,7 +23,7 @@ bool ParseWait(const char* text, unsigned long lowest, unsigned long& value) {
 
 BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
     BatchArguments arguments;
-    if (argc < 2) {
+    if (argc < 2 || (argc == 2 && std::strcmp(argv[1], "--help") == 0)) {
         arguments.showUsage = true;
         return arguments;
     }
@@ -32,10 +32,6 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
     while (i < argc && std::strncmp(argv[i], "--", 2) == 0) {
         const char* option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (std::strcmp(option, "--help") == 0 && argc == 2) {
-            arguments.showUsage = true;
-            return arguments;
-        }
         bool good = false;
         if (std::strcmp(option, "--timeout") == 0 && value != nullptr) {
             good = ParseWait(value, 1, arguments.timeoutMs);

@@ -36,7 +36,7 @@
 
 namespace {
 
-// How the stand-in answers pokes of one text (or of any text, when text is empty).
+// How the stand-in answers pokes of exactly text, or of any text when anyText.
 struct PokeRule {
     std::string text;
     bool anyText = true;
