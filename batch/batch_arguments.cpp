@@ -2,24 +2,7 @@
 
 #include <cstring>
 
-namespace {
-
-// Returns true with value set when text is a decimal number (digits only)
-// from lowest to kLongestWaitMs.
-bool ParseWait(const char* text, unsigned long lowest, unsigned long& value) {
-    if (*text == '\0') return false;
-    unsigned long number = 0;
-    for (const char* c = text; *c != '\0'; ++c) {
-        if (*c < '0' || *c > '9') return false;
-        number = number * 10 + static_cast<unsigned long>(*c - '0');
-        if (number > kLongestWaitMs) return false;
-    }
-    if (number < lowest) return false;
-    value = number;
-    return true;
-}
-
-}  // namespace
+#include "../common/option_number.h"
 
 BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
     BatchArguments arguments;
@@ -34,9 +17,9 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         bool good = false;
         if (std::strcmp(option, "--timeout") == 0 && value != nullptr) {
-            good = ParseWait(value, 1, arguments.timeoutMs);
+            good = ParseOptionNumber(value, 1, kLongestWaitMs, arguments.timeoutMs);
         } else if (std::strcmp(option, "--pause") == 0 && value != nullptr) {
-            good = ParseWait(value, 0, arguments.pauseMs);
+            good = ParseOptionNumber(value, 0, kLongestWaitMs, arguments.pauseMs);
         }
         if (!good) {
             arguments.badUsage = true;

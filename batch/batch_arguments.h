@@ -4,8 +4,7 @@
 
 #include <string>
 
-// The longest time-out or pause accepted, in milliseconds (an hour).
-constexpr unsigned long kLongestWaitMs = 3600000;
+#include "../common/option_number.h"
 
 struct BatchArguments {
     bool showUsage = false;  // no arguments, or --help: usage on standard output

@@ -1,5 +1,7 @@
 #include "batch_usage.h"
 
+#include "../common/text_lines.h"
+
 namespace {
 
 const char* const kUsageLines[] = {
@@ -24,9 +26,5 @@ const char* const kUsageLines[] = {
 
 // Returns nothing; writes the usage lines to out.
 void PrintBatchUsage(std::FILE* out) {
-    for (const char* line : kUsageLines) {
-        std::fputs(line, out);
-        std::fputc('\n', out);
-        std::fflush(out);
-    }
+    WriteLines(out, kUsageLines, sizeof kUsageLines / sizeof kUsageLines[0]);
 }

@@ -5,8 +5,9 @@
 #
 # Provides the target zenolt_user32_dde_delay, to link instead of user32.
 
-# Each DDE function the programs call, with the bytes of its arguments (the
-# 32-bit stdcall names carry them).
+# Each DDE function the programs call, and the calls of the thread's message
+# queue that a conversation with a callback waits with, with the bytes of
+# their arguments (the 32-bit stdcall names carry them).
 set(ZENOLT_DDE_FUNCTIONS
   DdeInitializeA:16
   DdeCreateStringHandleA:12
@@ -18,7 +19,14 @@ set(ZENOLT_DDE_FUNCTIONS
   DdeFreeStringHandle:8
   DdeUninitialize:4
   DdeGetLastError:4
-  DdeQueryConvInfo:12)
+  DdeQueryConvInfo:12
+  IsWindow:4
+  PeekMessageA:20
+  TranslateMessage:4
+  DispatchMessageA:4
+  PostQuitMessage:4
+  PostThreadMessageA:16
+  MsgWaitForMultipleObjects:20)
 
 set(_def "${CMAKE_BINARY_DIR}/user32_dde.def")
 set(_lib "${CMAKE_BINARY_DIR}/libuser32_dde_delay.a")

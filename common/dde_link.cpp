@@ -8,17 +8,21 @@ const char kServiceName[] = "ciel";
 const char kTopicName[] = "DdeSkyChart";
 const char kItemName[] = "DdeData";
 const DWORD kPokeTimeoutMs = 1000;
+// How long the planetarium may take to accept or end an advise link. Ending
+// one is part of shutting down, so a planetarium that does not answer holds
+// the end up only briefly.
+const DWORD kAdviseStartTimeoutMs = 5000;
+const DWORD kAdviseStopTimeoutMs = 1000;
 const char kConnectFailureLine[] =
     "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\n";
 
-}  // namespace
-
-// Returns true when connected. Fills every field of link; on failure writes
-// the one error line to standard error. A failed DdeInitializeA leaves the
-// instance 0, so every later call fails and the connect failure reports it.
-bool OpenConversation(DdeLink& link) {
+// Returns true when connected. Fills every field of link, the instance
+// initialised with callback and command; on failure writes the one error
+// line to standard error. A failed DdeInitializeA leaves the instance 0, so
+// every later call fails and the connect failure reports it.
+bool OpenConversationAs(DdeLink& link, PFNCALLBACK callback, DWORD command) {
     link.instance = 0;
-    DdeInitializeA(&link.instance, nullptr, APPCLASS_MONITOR, 0);
+    DdeInitializeA(&link.instance, callback, command, 0);
     link.service = DdeCreateStringHandleA(link.instance, kServiceName, CP_WINANSI);
     link.topic = DdeCreateStringHandleA(link.instance, kTopicName, CP_WINANSI);
     link.item = DdeCreateStringHandleA(link.instance, kItemName, CP_WINANSI);
@@ -29,6 +33,14 @@ bool OpenConversation(DdeLink& link) {
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool OpenConversation(DdeLink& link) { return OpenConversationAs(link, nullptr, APPCLASS_MONITOR); }
+
+bool OpenClientConversation(DdeLink& link, PFNCALLBACK callback) {
+    return OpenConversationAs(link, callback, APPCMD_CLIENTONLY);
 }
 
 // Returns nothing; releases everything OpenConversation created. Each call's
@@ -62,4 +74,23 @@ bool PokeCommandText(std::string commandText) {
     if (connected) PokeText(link, commandText, kPokeTimeoutMs, nullptr);
     CloseConversation(link);
     return connected;
+}
+
+HDDEDATA RequestData(const DdeLink& link, DWORD timeoutMs) {
+    return DdeClientTransaction(nullptr, 0, link.conversation, link.item, CF_TEXT, XTYP_REQUEST,
+                                timeoutMs, nullptr);
+}
+
+// Returns whether the planetarium answered the advise start with yes; a hot
+// link (no XTYPF_NODATA), and no XTYPF_ACKREQ, so that the planetarium sends
+// every value as it comes rather than the latest once the previous is taken.
+bool StartAdviseLink(const DdeLink& link) {
+    return DdeClientTransaction(nullptr, 0, link.conversation, link.item, CF_TEXT, XTYP_ADVSTART,
+                                kAdviseStartTimeoutMs, nullptr) != nullptr;
+}
+
+// Returns nothing; the link is over for this side whatever the answer.
+void StopAdviseLink(const DdeLink& link) {
+    DdeClientTransaction(nullptr, 0, link.conversation, link.item, CF_TEXT, XTYP_ADVSTOP,
+                         kAdviseStopTimeoutMs, nullptr);
 }

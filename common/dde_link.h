@@ -26,7 +26,19 @@ bool PokeCommandText(std::string commandText);
 // handles and connects. Returns true when connected; otherwise writes the
 // connect-failure line to standard error and leaves link.conversation null.
 // Either way the caller must end with CloseConversation.
+//
+// The instance is of the monitor class, with no callback: the one
+// transaction of Zenolt and ZenoltDump needs nothing more, and that is how
+// they have always talked to the planetarium.
 bool OpenConversation(DdeLink& link);
+
+// Starts a conversation as a documented DDE client: the same as
+// OpenConversation (names, connect-failure line, and CloseConversation to
+// end it), but the instance is initialised with APPCMD_CLIENTONLY and
+// callback, which the DDE library calls with the conversation's
+// notifications (advise data, the planetarium's disconnect) while the
+// calling thread handles its messages (see WaitInConversation).
+bool OpenClientConversation(DdeLink& link, PFNCALLBACK callback);
 
 // Pokes text, its terminating NUL included, into "DdeData" of the open
 // conversation of link as CF_TEXT, waiting up to timeoutMs for the
@@ -37,7 +49,22 @@ bool OpenConversation(DdeLink& link);
 HDDEDATA PokeText(const DdeLink& link, const std::string& text, DWORD timeoutMs,
                   LPDWORD resultFlags);
 
-// Ends what OpenConversation started: disconnects (also when never
+// Requests "DdeData" as CF_TEXT in the open conversation of link, waiting up
+// to timeoutMs. Returns the data handle, or null when the planetarium gave no
+// data (refused, or no answer in time). The handle is released with the
+// instance.
+HDDEDATA RequestData(const DdeLink& link, DWORD timeoutMs);
+
+// Asks the planetarium for a hot advise link on "DdeData" in CF_TEXT: each
+// new value then arrives at the instance's callback as XTYP_ADVDATA.
+// Returns whether the planetarium accepted it.
+bool StartAdviseLink(const DdeLink& link);
+
+// Ends the advise link StartAdviseLink started; the planetarium's answer,
+// or its absence, changes nothing.
+void StopAdviseLink(const DdeLink& link);
+
+// Ends what OpenConversation or OpenClientConversation started: disconnects (also when never
 // connected), frees the service, topic and item handles in that order and
 // uninitialises the instance, which releases any data handle it received.
 void CloseConversation(const DdeLink& link);

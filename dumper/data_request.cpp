@@ -20,8 +20,7 @@ bool RequestDataItem() {
     DdeLink link;
     const bool connected = OpenConversation(link);
     if (connected) {
-        HDDEDATA data = DdeClientTransaction(nullptr, 0, link.conversation, link.item, CF_TEXT,
-                                             XTYP_REQUEST, kRequestTimeoutMs, nullptr);
+        HDDEDATA data = RequestData(link, kRequestTimeoutMs);
         DWORD size = 0;
         const unsigned char* bytes = data != nullptr ? DdeAccessData(data, &size) : nullptr;
         // The size is only meaningful when the data could be reached.

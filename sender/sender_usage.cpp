@@ -1,5 +1,7 @@
 #include "sender_usage.h"
 
+#include "../common/text_lines.h"
+
 namespace {
 
 // Printed exactly as they stand: the odd spacing of the OBSL line and the
@@ -48,9 +50,5 @@ const char* const kUsageLines[] = {
 
 // Returns nothing; writes 33 lines to out.
 void PrintSenderUsage(std::FILE* out) {
-    for (const char* line : kUsageLines) {
-        std::fputs(line, out);
-        std::fputc('\n', out);
-        std::fflush(out);
-    }
+    WriteLines(out, kUsageLines, sizeof kUsageLines / sizeof kUsageLines[0]);
 }

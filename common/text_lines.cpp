@@ -1,0 +1,9 @@
+#include "text_lines.h"
+
+void WriteLines(std::FILE* out, const char* const* lines, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        std::fputs(lines[i], out);
+        std::fputc('\n', out);
+        std::fflush(out);
+    }
+}

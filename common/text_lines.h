@@ -1,0 +1,12 @@
+// Writing a text of fixed lines, such as a usage text.
+#ifndef ZENOLT_COMMON_TEXT_LINES_H
+#define ZENOLT_COMMON_TEXT_LINES_H
+
+#include <cstddef>
+#include <cstdio>
+
+// Writes each of the count lines to out followed by a line end, flushing
+// after every line end (also those of empty lines).
+void WriteLines(std::FILE* out, const char* const* lines, std::size_t count);
+
+#endif

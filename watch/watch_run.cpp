@@ -1,0 +1,169 @@
+#include "watch_run.h"
+
+#include <cstdio>
+#include <string>
+
+#include "../common/conversation_wait.h"
+#include "../common/data_record.h"
+#include "../common/dde_link.h"
+
+namespace {
+
+// When a requested value is written as a record.
+enum class WhenToWrite {
+    Always,     // --now: the value as it is
+    IfChanged,  // a poll: only a value that differs from the last one seen
+    Never,      // the first poll without --now: the last value seen, no more
+};
+
+// What the watch has done so far. One watch runs at a time, and the DDE
+// library's callback can reach it only here.
+struct WatchState {
+    const WatchArguments* arguments = nullptr;
+    unsigned long written = 0;      // records written
+    DWORD lastRecordTicks = 0;      // when the last record was written (or the watch began)
+    std::string lastValue;          // the text of the last value requested, for --poll
+    bool haveValue = false;         // whether lastValue holds one
+    bool outputFailed = false;      // standard output could not be written
+    bool done = false;              // no more records: --count reached, or output failed
+};
+
+WatchState watch;
+
+// Writes the value received (count bytes) as a record and counts it. Once
+// --count is reached or standard output fails, takes no more and asks the
+// loop to end.
+void WriteValue(const unsigned char* bytes, std::size_t count) {
+    const std::string time = FormatRecordTime(CurrentRecordTime());
+    if (watch.arguments->json) {
+        WriteJsonRecord(stdout, time, bytes, count, SystemAnsiCodePage());
+    } else {
+        WriteTextRecord(stdout, time, bytes, count);
+    }
+    ++watch.written;
+    watch.lastRecordTicks = GetTickCount();
+    watch.outputFailed = std::ferror(stdout) != 0;
+    if (watch.outputFailed ||
+        (watch.arguments->count > 0 && watch.written >= watch.arguments->count)) {
+        watch.done = true;
+        PostQuitMessage(0);
+    }
+}
+
+// Returns what the DDE library expects of an advise: DDE_FACK, the value
+// taken. Writes each advised value as a record, read in place; data that
+// cannot be reached is no value. Other notifications need nothing.
+HDDEDATA CALLBACK OnWatchEvent(UINT type, UINT, HCONV, HSZ, HSZ, HDDEDATA data, ULONG_PTR,
+                               ULONG_PTR) {
+    if (type != XTYP_ADVDATA) return nullptr;
+    DWORD size = 0;
+    const unsigned char* bytes = watch.done ? nullptr : DdeAccessData(data, &size);
+    if (bytes != nullptr) {
+        WriteValue(bytes, size);
+        DdeUnaccessData(data);
+    }
+    return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(DDE_FACK));
+}
+
+// Requests the item; when it gives data, writes it as a record as when says
+// and keeps its text as the last value seen. A request that gives no data
+// changes nothing: it is not a value.
+void RequestValue(const DdeLink& link, WhenToWrite when) {
+    if (watch.done) return;
+    HDDEDATA data = RequestData(link, kWatchRequestTimeoutMs);
+    DWORD size = 0;
+    const unsigned char* bytes = data != nullptr ? DdeAccessData(data, &size) : nullptr;
+    if (bytes == nullptr) return;
+    const std::string text(reinterpret_cast<const char*>(bytes), TextLength(bytes, size));
+    const bool changed = !watch.haveValue || text != watch.lastValue;
+    if (when == WhenToWrite::Always || (when == WhenToWrite::IfChanged && changed)) {
+        WriteValue(bytes, size);
+    }
+    DdeUnaccessData(data);
+    watch.lastValue = text;
+    watch.haveValue = true;
+}
+
+void ReportLine(const char* line) {
+    std::fputs(line, stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// Returns how long from now until ticks, 0 when it has passed.
+DWORD MsUntil(DWORD ticks, DWORD now) {
+    const DWORD left = ticks - now;
+    return left > 0x7FFFFFFF ? 0 : left;
+}
+
+// Handles messages and polls until the watch ends; returns its exit status.
+int WatchUntilEnd(const DdeLink& link, const WatchArguments& arguments, DWORD pollMs) {
+    DWORD nextPoll = GetTickCount() + pollMs;
+    for (;;) {
+        DWORD now = GetTickCount();
+        DWORD wait = pollMs > 0 ? MsUntil(nextPoll, now) : INFINITE;
+        if (arguments.timeoutMs > 0) {
+            const DWORD left = MsUntil(watch.lastRecordTicks + arguments.timeoutMs, now);
+            if (left < wait) wait = left;
+        }
+        const WaitEnd end = WaitInConversation(link, wait);
+        if (end == WaitEnd::QuitAsked) {
+            if (!watch.outputFailed) return 0;
+            ReportLine("ZenoltWatch: cannot write standard output");
+            return 1;
+        }
+        if (end == WaitEnd::ConversationLost) {
+            ReportLine("ZenoltWatch: the conversation with Cartes du Ciel was lost");
+            return 1;
+        }
+        now = GetTickCount();
+        if (arguments.timeoutMs > 0 && now - watch.lastRecordTicks >= arguments.timeoutMs) {
+            std::fprintf(stderr, "ZenoltWatch: no new value within %lu ms\n", arguments.timeoutMs);
+            std::fflush(stderr);
+            return 2;
+        }
+        if (pollMs > 0 && MsUntil(nextPoll, now) == 0) {
+            RequestValue(link, WhenToWrite::IfChanged);
+            // A request slower than the interval starts the next one afresh
+            // rather than making up for the ones it missed.
+            nextPoll += pollMs;
+            if (MsUntil(nextPoll, GetTickCount()) == 0) nextPoll = GetTickCount() + pollMs;
+        }
+    }
+}
+
+}  // namespace
+
+int RunWatch(const WatchArguments& arguments) {
+    watch = WatchState();
+    watch.arguments = &arguments;
+    DdeLink link;
+    if (!OpenClientConversation(link, OnWatchEvent)) {
+        CloseConversation(link);
+        return 1;
+    }
+    watch.lastRecordTicks = GetTickCount();
+    // The value as it is now comes before any change: asked before the
+    // advise link starts, so no advised value can overtake it.
+    if (arguments.now) RequestValue(link, WhenToWrite::Always);
+    DWORD pollMs = arguments.pollMs;
+    bool advising = false;
+    if (pollMs == 0 && !watch.done) {
+        advising = StartAdviseLink(link);
+        if (!advising) {
+            std::fprintf(stderr,
+                         "ZenoltWatch: Cartes du Ciel refused to tell of changes; asking every "
+                         "%lu ms instead\n",
+                         kFallbackPollMs);
+            std::fflush(stderr);
+            pollMs = kFallbackPollMs;
+        }
+    }
+    // Polling writes changes only: the first value is where they start from.
+    if (pollMs > 0 && !watch.haveValue) RequestValue(link, WhenToWrite::Never);
+    const int status = WatchUntilEnd(link, arguments, pollMs);
+    // A planetarium that is gone cannot answer the end of the link.
+    if (advising && ConversationAlive(link)) StopAdviseLink(link);
+    CloseConversation(link);
+    return status;
+}

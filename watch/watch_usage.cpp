@@ -1,0 +1,29 @@
+#include "watch_usage.h"
+
+#include "../common/text_lines.h"
+
+namespace {
+
+const char* const kUsageLines[] = {
+    "ZenoltWatch v1.0 - prints each new value of Cartes du Ciel's DDE data as it comes",
+    "",
+    "USAGE: ZenoltWatch [--now] [--count N] [--timeout MS] [--poll MS] [--json]",
+    "",
+    "  --now          first print the value as it is now, then each change",
+    "  --count N      end after N records",
+    "  --timeout MS   end when no record came for MS milliseconds (exit status 2)",
+    "  --poll MS      ask for the value every MS milliseconds (50 or more) and print",
+    "                 it when it changed, instead of asking to be told of changes",
+    "  --json         print each record as one line of JSON",
+    "",
+    "Each record is a header line (the local time, the number of bytes of text and",
+    "the word bytes), the text exactly as received, and a line end. Ctrl+C ends.",
+    "Exit status: 0 ended by --count or Ctrl+C; 1 Cartes du Ciel not reached, or",
+    "lost; 2 --timeout ran out; 3 bad usage.",
+};
+
+}  // namespace
+
+void PrintWatchUsage(std::FILE* out) {
+    WriteLines(out, kUsageLines, sizeof kUsageLines / sizeof kUsageLines[0]);
+}
