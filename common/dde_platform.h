@@ -61,6 +61,8 @@ constexpr UINT DMLERR_POSTMSG_FAILED = 0x400C;
 constexpr DWORD QID_SYNC = 0xFFFFFFFF;
 constexpr WORD ST_CONNECTED = 0x0001;
 
+constexpr BOOL FALSE = 0;
+constexpr BOOL TRUE = 1;
 constexpr DWORD INFINITE = 0xFFFFFFFF;
 constexpr DWORD WAIT_TIMEOUT = 258;
 constexpr UINT WM_QUIT = 0x0012;

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <sstream>
 
+#include "data_record.h"
+#include "fake_code_page.h"
+
 FakeDde fakeDde;
 
 namespace {
@@ -11,10 +14,22 @@ HSZ const kHandles[] = {reinterpret_cast<HSZ>(0x1001), reinterpret_cast<HSZ>(0x1
                         reinterpret_cast<HSZ>(0x1003)};
 HCONV const kConversation = reinterpret_cast<HCONV>(0x2001);
 HDDEDATA const kData = reinterpret_cast<HDDEDATA>(0x3001);
+HWND const kPartnerWindow = reinterpret_cast<HWND>(0x4001);
+// The message that stands for an advise in the fake queue.
+const UINT kAdviseMessage = 0xC001;
 int handlesCreated = 0;
 std::size_t pokesAnswered = 0;
+std::size_t requestsAnswered = 0;
 UINT lastError = 0;
 bool connected = false;
+PFNCALLBACK callback = nullptr;
+// What the data handle holds now: the last request's answer or advise.
+const unsigned char* dataBytes = nullptr;
+DWORD dataSize = 0;
+std::size_t nextEvent = 0;
+bool partnerGone = false;
+bool quitPosted = false;
+unsigned long looks = 0;
 
 std::string NameOf(const void* handle) {
     if (handle == nullptr) return "null";
@@ -46,6 +61,22 @@ std::vector<std::string> ExpectedOpening() {
     };
 }
 
+std::vector<std::string> ExpectedClientOpening() {
+    std::vector<std::string> calls = ExpectedOpening();
+    calls[0] = "DdeInitializeA(instance=0, callback=set, command=0x10, reserved=0)";
+    return calls;
+}
+
+std::vector<std::string> CallsBut(std::initializer_list<std::string> kinds) {
+    std::vector<std::string> kept;
+    for (const std::string& call : fakeDde.calls) {
+        bool left = false;
+        for (const std::string& kind : kinds) left = left || call.rfind(kind, 0) == 0;
+        if (!left) kept.push_back(call);
+    }
+    return kept;
+}
+
 std::vector<std::string> ExpectedTeardown(const std::string& conversation) {
     return {
         "DdeDisconnect(" + conversation + ")",
@@ -68,13 +99,22 @@ void ResetFakeDde() {
     fakeDde = FakeDde();
     handlesCreated = 0;
     pokesAnswered = 0;
+    requestsAnswered = 0;
     lastError = 0;
     connected = false;
+    callback = nullptr;
+    dataBytes = nullptr;
+    dataSize = 0;
+    nextEvent = 0;
+    partnerGone = false;
+    quitPosted = false;
+    looks = 0;
 }
 
-UINT DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD command, DWORD reserved) {
+UINT DdeInitializeA(LPDWORD instance, PFNCALLBACK function, DWORD command, DWORD reserved) {
+    callback = function;
     fakeDde.calls.push_back("DdeInitializeA(instance=" + std::to_string(*instance) +
-                            ", callback=" + (callback ? "set" : "null") +
+                            ", callback=" + (function ? "set" : "null") +
                             ", command=" + Hex(command) + ", reserved=" +
                             std::to_string(reserved) + ")");
     if (fakeDde.initialisationFails) return 0x4006;  // DMLERR_DLL_USAGE
@@ -106,7 +146,21 @@ HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ
                             ", item=" + NameOf(item) + ", format=" + std::to_string(format) +
                             ", type=" + Hex(type) + ", timeout=" + std::to_string(timeout) +
                             ", result=" + (result ? "set" : "null") + ")");
-    if (type == XTYP_REQUEST) return fakeDde.transactionGivesData ? kData : nullptr;
+    if (type == XTYP_ADVSTART) return fakeDde.adviseAccepted ? reinterpret_cast<HDDEDATA>(1) : nullptr;
+    if (type == XTYP_ADVSTOP) return reinterpret_cast<HDDEDATA>(1);
+    if (type == XTYP_REQUEST) {
+        bool givesData = fakeDde.transactionGivesData;
+        dataBytes = fakeDde.itemBytes;
+        dataSize = fakeDde.itemSize;
+        if (requestsAnswered < fakeDde.requestAnswers.size()) {
+            const FakeRequestAnswer& answer = fakeDde.requestAnswers[requestsAnswered];
+            givesData = answer.givesData;
+            dataBytes = reinterpret_cast<const unsigned char*>(answer.bytes.data());
+            dataSize = static_cast<DWORD>(answer.bytes.size());
+        }
+        ++requestsAnswered;
+        return givesData ? kData : nullptr;
+    }
     fakeDde.pokedBytes.assign(data, data + length);
     fakeDde.pokedTexts.emplace_back(reinterpret_cast<const char*>(data), length);
     FakePokeAnswer answer;
@@ -127,11 +181,11 @@ HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ
 LPBYTE DdeAccessData(HDDEDATA data, LPDWORD size) {
     fakeDde.calls.push_back("DdeAccessData(data=" + NameOf(data) +
                             ", size=" + (size ? "set" : "null") + ")");
-    if (size != nullptr) *size = fakeDde.itemSize;
+    if (size != nullptr) *size = dataSize;
     if (data != kData || !fakeDde.dataReachable) return nullptr;
     // An empty item still has a place in memory.
     static unsigned char empty = 0;
-    return const_cast<LPBYTE>(fakeDde.itemBytes != nullptr ? fakeDde.itemBytes : &empty);
+    return const_cast<LPBYTE>(dataBytes != nullptr ? dataBytes : &empty);
 }
 
 BOOL DdeUnaccessData(HDDEDATA data) {
@@ -167,7 +221,83 @@ UINT DdeQueryConvInfo(HCONV conversation, DWORD transaction, PCONVINFO info) {
                             Hex(transaction) + ")");
     if (conversation != kConversation || info == nullptr) return 0;
     info->wStatus = connected ? ST_CONNECTED : 0;
+    info->hwndPartner = kPartnerWindow;
     return sizeof *info;
 }
 
 void Sleep(DWORD ms) { fakeDde.calls.push_back("Sleep(" + std::to_string(ms) + ")"); }
+
+BOOL IsWindow(HWND window) { return window == kPartnerWindow && !partnerGone; }
+
+// Returns the next event that is due on the fake clock as a message (an end
+// of the partner is taken at once and gives none), then a quit that
+// PostQuitMessage asked for, which comes after every other message. A
+// program that would wait for ever, or spin without the clock moving, would
+// hang the test: after an hour on the fake clock or a million looks at the
+// queue, that is recorded, so the test fails, and ended with a quit.
+BOOL PeekMessageA(LPMSG message, HWND, UINT, UINT, UINT) {
+    if (++looks == 1000000 || (FakeMsWaited() > 3600000 && !quitPosted)) {
+        fakeDde.calls.push_back("PeekMessageA: the program never stops waiting");
+        quitPosted = true;
+    }
+    while (nextEvent < fakeDde.events.size() && fakeDde.events[nextEvent].atMs <= FakeMsWaited()) {
+        const FakeEvent& event = fakeDde.events[nextEvent++];
+        if (event.kind == FakeEvent::PartnerEnds) {
+            partnerGone = true;
+            continue;
+        }
+        *message = MSG{nullptr, event.kind == FakeEvent::Quit ? WM_QUIT : kAdviseMessage,
+                       nextEvent - 1, 0};
+        return TRUE;
+    }
+    if (!quitPosted) return FALSE;
+    quitPosted = false;
+    *message = MSG{nullptr, WM_QUIT, 0, 0};
+    return TRUE;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+// Hands an advise to the instance's callback, as the DDE library's window
+// would, and records what the callback answered.
+LRESULT DispatchMessageA(const MSG* message) {
+    if (message->message != kAdviseMessage || callback == nullptr) return 0;
+    const FakeEvent& event = fakeDde.events[message->wParam];
+    dataBytes = reinterpret_cast<const unsigned char*>(event.bytes.data());
+    dataSize = static_cast<DWORD>(event.bytes.size());
+    const HDDEDATA answer =
+        callback(XTYP_ADVDATA, CF_TEXT, kConversation, kHandles[1], kHandles[2], kData, 0, 0);
+    fakeDde.calls.push_back("callback(XTYP_ADVDATA) answered " +
+                            Hex(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(answer))));
+    return 0;
+}
+
+void PostQuitMessage(int) { quitPosted = true; }
+
+// Moves the fake clock on by ms, or up to the next event that brings a
+// message if that comes sooner (a partner that ends brings none).
+DWORD MsgWaitForMultipleObjects(DWORD, const HANDLE*, BOOL, DWORD ms, DWORD) {
+    if (quitPosted) return 0;
+    std::size_t next = nextEvent;
+    while (next < fakeDde.events.size() && fakeDde.events[next].kind == FakeEvent::PartnerEnds) {
+        ++next;
+    }
+    if (next < fakeDde.events.size()) {
+        const DWORD until = fakeDde.events[next].atMs - FakeMsWaited();
+        if (until <= ms) {
+            fakeDde.nowMs += until;
+            return 0;
+        }
+    } else if (ms == INFINITE) {
+        fakeDde.nowMs += 3600001;
+        return WAIT_TIMEOUT;
+    }
+    fakeDde.nowMs += ms;
+    return WAIT_TIMEOUT;
+}
+
+DWORD GetTickCount() { return fakeDde.nowMs; }
+
+RecordTime CurrentRecordTime() { return {2026, 12, 7, 21, 14, 3, 120, 60}; }
+
+const AnsiCodePage& SystemAnsiCodePage() { return FakeCodePage(); }

@@ -17,6 +17,29 @@ struct FakePokeAnswer {
     bool connectedAfter = true;
 };
 
+// One answer to a request, for the requests in turn.
+struct FakeRequestAnswer {
+    bool givesData = true;
+    std::string bytes;  // the item, when it gives data
+};
+
+// Something that happens while a program waits in its conversation, at a
+// time on the fake clock (GetTickCount).
+struct FakeEvent {
+    enum Kind {
+        Advise,       // the planetarium advises a new value: bytes
+        Quit,         // a WM_QUIT arrives, as a Ctrl+C would post it
+        PartnerEnds,  // the planetarium's window is gone (no terminate, as under Wine)
+    };
+    DWORD atMs;
+    Kind kind;
+    std::string bytes;
+};
+
+// Where the fake clock starts: near the wrap of GetTickCount, so that code
+// which compares ticks instead of their differences shows.
+constexpr DWORD kFakeClockStart = 0xFFFFFF00;
+
 struct FakeDde {
     // Set up by the test.
     bool initialisationFails = false;
@@ -27,6 +50,11 @@ struct FakeDde {
     const unsigned char* itemBytes = nullptr;
     DWORD itemSize = 0;
     std::vector<FakePokeAnswer> pokeAnswers;  // for the pokes in turn; then acknowledged
+    std::vector<FakeRequestAnswer> requestAnswers;  // for the requests in turn; then as above
+    bool adviseAccepted = true;
+    std::vector<FakeEvent> events;  // in time order, atMs counted from kFakeClockStart
+    // The fake clock: moves only when the program waits.
+    DWORD nowMs = kFakeClockStart;
     // Recorded by the fake.
     std::vector<std::string> calls;
     std::vector<unsigned char> pokedBytes;  // of the last poke
@@ -42,8 +70,16 @@ void ResetFakeDde();
 constexpr DWORD kFakeInstance = 42;
 
 // The calls a conversation opens with, as recorded, when the instance
-// initialises: the three names are name1, name2 and name3.
+// initialises: the three names are name1, name2 and name3. A client
+// conversation initialises with its callback and APPCMD_CLIENTONLY.
 std::vector<std::string> ExpectedOpening();
+std::vector<std::string> ExpectedClientOpening();
+
+// The recorded calls but those of kind (the start of their text), in order.
+std::vector<std::string> CallsBut(std::initializer_list<std::string> kinds);
+
+// How long the program has waited on the fake clock.
+inline DWORD FakeMsWaited() { return fakeDde.nowMs - kFakeClockStart; }
 
 // The calls a conversation closes with, as recorded: disconnecting
 // "conversation" or "null", then freeing and uninitialising.
