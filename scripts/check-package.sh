@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the release archive of a Windows build and checks that it holds the
-# three programs, as console programs importing only system DLLs, and the README.
+# four programs, as console programs importing only system DLLs, and the README.
 #   usage: check-package.sh BUILD_DIR i686|x86_64
 set -euo pipefail
 build=$(cd "$1" && pwd); processor=$2
@@ -13,11 +13,11 @@ listing=$(cmake -E tar tf "$archive")
 echo "$(basename "$archive"):"
 sed 's/^/  /' <<<"$listing"
 status=0
-for file in Zenolt.exe ZenoltDump.exe ZenoltBatch.exe README.md; do
+for file in Zenolt.exe ZenoltDump.exe ZenoltBatch.exe ZenoltWatch.exe README.md; do
     grep -q "/$file\$" <<<"$listing" || { echo "missing: $file"; status=1; }
 done
-[ "$(wc -l <<<"$listing")" -eq 4 ] || { echo "the archive holds more than the programs and the README"; status=1; }
+[ "$(wc -l <<<"$listing")" -eq 5 ] || { echo "the archive holds more than the programs and the README"; status=1; }
 (cd "$out" && cmake -E tar xf "$archive")
 bash "$here/check-imports.sh" "$processor" "$out"/*/Zenolt.exe "$out"/*/ZenoltDump.exe \
-    "$out"/*/ZenoltBatch.exe || status=1
+    "$out"/*/ZenoltBatch.exe "$out"/*/ZenoltWatch.exe || status=1
 exit $status

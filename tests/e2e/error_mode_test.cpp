@@ -57,6 +57,7 @@ TEST_F(ErrorMode, EveryProgramTurnsOffTheMessageBoxes) {
         {"ZenoltDump.exe", "", "--hold-request 3000", 0, ""},
         {"ZenoltBatch.exe", " \"" + script + "\"", "--hold-poke 15000", 2,
          "line 1: unanswered: ZOM+\r\n"},
+        {"ZenoltWatch.exe", " --now --count 1", "--hold-request 3000", 0, ""},
     };
     for (const auto& c : cases) {
         StartPlanetarium(c.holdOption);

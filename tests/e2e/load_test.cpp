@@ -102,4 +102,20 @@ TEST_F(Load, AHundredThousandLinesOfOneBatchArriveWholeAndInOrder) {
     EXPECT_TRUE(poked == expected) << "the pokes differ from the script's lines";
 }
 
+TEST_F(Load, AWatchTakesTwoHundredValuesASecondInOrder) {
+    StartPlanetarium("--tick 5");
+    const ProgramRun run = RunProgram(QuotedProgram("ZenoltWatch.exe") + " --count 1000", 60000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err, "");
+    const std::vector<std::string> texts = WatchRecords(run.out);
+    ASSERT_EQ(texts.size(), 1000u);
+    // The watch joins at whatever tick the planetarium is at; from there on,
+    // every one.
+    const unsigned long first = std::stoul(texts[0].substr(5));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        ASSERT_EQ(texts[i], "TICK " + std::to_string(first + i)) << "record " << i;
+    }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,38 @@ inline std::string WithCrLf(const std::string& text) {
         written += c;
     }
     return written;
+}
+
+// A record's time: ISO 8601 local time with milliseconds and UTC offset.
+inline const std::regex& RecordTimePattern() {
+    static const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
+    return time;
+}
+
+// The texts of the records a watch wrote, in order; a record that is not a
+// header line, exactly that many bytes and CR LF fails the test.
+inline std::vector<std::string> WatchRecords(const std::string& out) {
+    static const std::regex header(R"((\S+) (\d+) bytes\r\n)");
+    std::vector<std::string> texts;
+    for (std::size_t at = 0; at < out.size();) {
+        std::smatch match;
+        const std::string rest = out.substr(at, 64);
+        if (!std::regex_search(rest, match, header, std::regex_constants::match_continuous) ||
+            !std::regex_match(match.str(1), RecordTimePattern())) {
+            ADD_FAILURE() << "no record header at byte " << at;
+            break;
+        }
+        const std::size_t length = std::stoul(match.str(2));
+        const std::size_t text = at + match.length(0);
+        if (out.compare(text + length, 2, "\r\n") != 0) {
+            ADD_FAILURE() << "the record at byte " << at << " does not end after its " << length
+                          << " bytes";
+            break;
+        }
+        texts.push_back(out.substr(text, length));
+        at = text + length + 2;
+    }
+    return texts;
 }
 
 class PlanetariumTest : public ::testing::Test {

@@ -1,0 +1,152 @@
+// The real ZenoltWatch.exe against the stand-in planetarium.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "planetarium_test.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+std::string ZenoltWatch() { return QuotedProgram("ZenoltWatch.exe"); }
+
+const char kAdviseStarted[] = "ADVSTART item=DdeData format=1";
+const char kLost[] = "ZenoltWatch: the conversation with Cartes du Ciel was lost\r\n";
+std::string Echo(const std::string& command) {
+    return "OK! " + command + "\r\nLAST " + command + "\r\n";
+}
+
+class ZenoltWatchEndToEnd : public PlanetariumTest {
+protected:
+    // Starts ZenoltWatch with the options and waits until the stand-in has
+    // logged line (the watch is then listening).
+    RunningProgram StartWatch(const std::string& options, const std::string& line) {
+        RunningProgram watch = StartProgram(ZenoltWatch() + options);
+        EXPECT_TRUE(WaitForLogLine(standIn, line, 10000)) << line;
+        return watch;
+    }
+
+    void Poke(const std::string& command) {
+        const ProgramRun run = RunProgram(QuotedProgram("Zenolt.exe") + " " + command);
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+    }
+};
+
+TEST_F(ZenoltWatchEndToEnd, EchoedPokesArriveAsRecordsInOrder) {
+    StartPlanetarium("--echo-pokes");
+    RunningProgram watch = StartWatch(" --count 3", kAdviseStarted);
+    const std::vector<std::string> commands = {"ZOM+", "GOXY X:1 Y:2", "FIND CAT: M ID: 31"};
+    for (const std::string& command : commands) Poke(command);
+    const ProgramRun run = FinishProgram(watch, 10000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(WatchRecords(run.out), (std::vector<std::string>{Echo(commands[0]), Echo(commands[1]),
+                                                          Echo(commands[2])}));
+    // The link ends before the conversation does: the watch's disconnect is
+    // the fourth, after the three of the pokes.
+    std::vector<std::string> log = StandInLog(standIn);
+    for (int i = 0; i < 250 && std::count(log.begin(), log.end(), "DISCONNECT") < 4; ++i) {
+        Sleep(20);
+        log = StandInLog(standIn);
+    }
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "ADVSTOP item=DdeData format=1");
+    EXPECT_EQ(log.back(), "DISCONNECT");
+}
+
+TEST_F(ZenoltWatchEndToEnd, NowAsJson) {
+    StartPlanetariumServing("He said \"hi\" \\ \t\xF8\r\n\0after"s);
+    const ProgramRun run = RunProgram(ZenoltWatch() + " --json --now --count 1");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err, "");
+    const std::string start = "{\"time\":\"";
+    ASSERT_EQ(run.out.compare(0, start.size(), start), 0) << run.out;
+    EXPECT_TRUE(std::regex_match(run.out.substr(start.size(), 29), RecordTimePattern())) << run.out;
+    EXPECT_EQ(run.out.substr(start.size() + 29),
+              R"(","bytes":19,"text":"He said \"hi\" \\ \t\u00f8\r\n"})" "\r\n");
+}
+
+TEST_F(ZenoltWatchEndToEnd, NoValueWithinTheTimeOut) {
+    StartPlanetarium();
+    const ProgramRun run = RunProgram(ZenoltWatch() + " --timeout 300");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "ZenoltWatch: no new value within 300 ms\r\n");
+    EXPECT_TRUE(WaitForLogLine(standIn, "ADVSTOP item=DdeData format=1", 5000));
+}
+
+TEST_F(ZenoltWatchEndToEnd, APlanetariumThatEndsOrIsKilledEndsTheWatch) {
+    for (const bool killed : {false, true}) {
+        StartPlanetarium(killed ? "--echo-pokes" : "--echo-pokes --end-after-pokes 1");
+        RunningProgram watch = StartWatch("", kAdviseStarted);
+        Poke("ZOM+");
+        if (killed) {
+            // As a planetarium that crashes: no terminate reaches the watch.
+            ASSERT_TRUE(WaitForLogLine(standIn, "ADVISE size=22", 10000));
+            StopStandIn(standIn);
+        } else {
+            ASSERT_TRUE(WaitForLogLine(standIn, "END", 10000));
+        }
+        // Noticed within a second of the end; the margin is for a busy machine.
+        const ProgramRun run = FinishProgram(watch, 3000);
+        ASSERT_TRUE(run.finished) << "the watch did not notice the end; killed: " << killed;
+        EXPECT_EQ(run.exitCode, 1u) << killed;
+        EXPECT_EQ(run.err, kLost) << killed;
+        EXPECT_EQ(WatchRecords(run.out), std::vector<std::string>{Echo("ZOM+")}) << killed;
+        StopStandIn(standIn);
+    }
+}
+
+TEST_F(ZenoltWatchEndToEnd, ARefusedAdviseLinkFallsBackToPolling) {
+    StartPlanetarium("--echo-pokes --refuse-advise");
+    // Once the first request is logged, the watch has its first value.
+    RunningProgram watch = StartWatch(" --count 1", "REQUEST item=DdeData format=1 size=0");
+    Poke("ZOM-");
+    const ProgramRun run = FinishProgram(watch, 10000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err,
+              "ZenoltWatch: Cartes du Ciel refused to tell of changes; asking every 1000 ms "
+              "instead\r\n");
+    EXPECT_EQ(WatchRecords(run.out), std::vector<std::string>{Echo("ZOM-")});
+}
+
+TEST_F(ZenoltWatchEndToEnd, AQuitRequestEndsTheLinkAndTheWatch) {
+    StartPlanetarium();
+    RunningProgram watch = StartWatch("", kAdviseStarted);
+    // What a Ctrl+C, Ctrl+Break or closing the console asks of the watch.
+    ASSERT_TRUE(PostThreadMessageA(watch.process.dwThreadId, WM_QUIT, 0, 0));
+    const ProgramRun run = FinishProgram(watch, 10000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_TRUE(WaitForLogLine(standIn, "ADVSTOP item=DdeData format=1", 5000));
+}
+
+TEST_F(ZenoltWatchEndToEnd, UsageAndNoPlanetarium) {
+    const ProgramRun absent = RunProgram(ZenoltWatch() + " --now");
+    EXPECT_EQ(absent.exitCode, 1u);
+    EXPECT_EQ(absent.out, "");
+    EXPECT_EQ(absent.err, kConnectFailureLineAsWritten);
+    StartPlanetarium();
+    const ProgramRun asked = RunProgram(ZenoltWatch() + " --help");
+    EXPECT_EQ(asked.exitCode, 0u);
+    EXPECT_EQ(asked.out.rfind("ZenoltWatch v1.0", 0), 0u) << asked.out;
+    EXPECT_EQ(asked.err, "");
+    for (const char* tail : {" --count 0", " --poll 10", " --verbose"}) {
+        const ProgramRun bad = RunProgram(ZenoltWatch() + tail);
+        EXPECT_EQ(bad.exitCode, 3u) << tail;
+        EXPECT_EQ(bad.out, "") << tail;
+        EXPECT_EQ(bad.err, asked.out) << tail;
+    }
+    EXPECT_EQ(StandInLog(standIn), std::vector<std::string>{"READY"});
+}
+
+}  // namespace
