@@ -2,8 +2,12 @@
 // programs under measurement make, in the same order, and nothing else (no
 // argument splitting, no script reading, no output).
 //   minimal_client poke TEXT   |   minimal_client request   |   minimal_client pokes N
+//   minimal_client listen
 // "pokes N" pokes "GOXY X:<i> Y:<N-i>" for i from 0 to N-1 in one
 // conversation, asking for each answer's flags, as a batch of N commands does.
+// "listen" is the floor of a watch: a client with a callback that starts an
+// advise link and writes each advised text and CR LF to standard output as
+// it comes, until a WM_QUIT arrives.
 #include <windows.h>
 #include <ddeml.h>
 
@@ -11,7 +15,50 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+HANDLE output = nullptr;
+
+HDDEDATA CALLBACK OnAdvise(UINT type, UINT, HCONV, HSZ, HSZ, HDDEDATA data, ULONG_PTR, ULONG_PTR) {
+    if (type != XTYP_ADVDATA) return nullptr;
+    DWORD size = 0;
+    const BYTE* bytes = DdeAccessData(data, &size);
+    if (bytes != nullptr) {
+        DWORD length = 0, written = 0;
+        while (length < size && bytes[length] != 0) ++length;
+        WriteFile(output, bytes, length, &written, nullptr);
+        WriteFile(output, "\r\n", 2, &written, nullptr);
+        DdeUnaccessData(data);
+    }
+    return reinterpret_cast<HDDEDATA>(DDE_FACK);
+}
+
+int Listen() {
+    output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD instance = 0;
+    DdeInitializeA(&instance, OnAdvise, APPCMD_CLIENTONLY, 0);
+    HSZ service = DdeCreateStringHandleA(instance, "ciel", CP_WINANSI);
+    HSZ topic = DdeCreateStringHandleA(instance, "DdeSkyChart", CP_WINANSI);
+    HSZ item = DdeCreateStringHandleA(instance, "DdeData", CP_WINANSI);
+    HCONV conversation = DdeConnect(instance, service, topic, nullptr);
+    if (conversation != nullptr &&
+        DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT, XTYP_ADVSTART, 5000, nullptr)) {
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+        DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT, XTYP_ADVSTOP, 1000, nullptr);
+    }
+    DdeDisconnect(conversation);
+    DdeFreeStringHandle(instance, service);
+    DdeFreeStringHandle(instance, topic);
+    DdeFreeStringHandle(instance, item);
+    DdeUninitialize(instance);
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "listen") == 0) return Listen();
     const bool poke = argc > 2 && std::strcmp(argv[1], "poke") == 0;
     const bool pokes = argc > 2 && std::strcmp(argv[1], "pokes") == 0;
     DWORD instance = 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the programs under Wine against floors measured in the same run:
 # a do-nothing program (process start-up) and a minimal client making only
-# the same DDE calls (the conversation itself). Times are medians of
+# the same DDE calls (the conversation itself; for a watch, a minimal client
+# that writes each advised value). Times are medians of
 # interleaved runs, timed from inside Wine; memory is the peak resident size
 # of the process, from GNU time. Uses the 32-bit build where this machine can
 # run it and the 64-bit build otherwise, and says which.
@@ -10,7 +11,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 rounds=${1:-31}
 source scripts/pick-build.sh
-pick_windows_build Zenolt ZenoltDump StandInPlanetarium do_nothing minimal_client bench_timer
+pick_windows_build Zenolt ZenoltDump ZenoltBatch ZenoltWatch StandInPlanetarium do_nothing \
+    minimal_client bench_timer advise_latency
 
 export ZENOLT_WINEPREFIX=${ZENOLT_WINEPREFIX:-$PWD/build/wineprefix}
 source scripts/wine-env.sh
@@ -23,9 +25,9 @@ winbin=$(winpath "$PWD/$bin")
 scratch=$(mktemp -d)
 stop_planetarium() { touch "$scratch/stop"; sleep 0.5; rm -f "$scratch/stop" "$scratch/log"; }
 trap 'stop_planetarium; rm -rf "$scratch"' EXIT
-start_planetarium() {  # serving the file $1
+start_planetarium() {  # with the stand-in's options "$@"
     wine "$bin/StandInPlanetarium.exe" --log "$(winpath "$scratch/log")" \
-        --serve "$(winpath "$1")" --stop-file "$(winpath "$scratch/stop")" --lifetime 3600 &
+        --stop-file "$(winpath "$scratch/stop")" --lifetime 3600 "$@" &
     for _ in $(seq 100); do grep -q READY "$scratch/log" 2>/dev/null && break; sleep 0.1; done
 }
 # Median peak resident size in KiB of 7 runs of a program under Wine.
@@ -50,7 +52,7 @@ wine "$bin/bench_timer.exe" "$rounds" \
     client_absent  "\"$winbin\\minimal_client.exe\" poke ZOM+" \
     zenolt_absent  "\"$winbin\\Zenolt.exe\" ZOM+" | tr -d '\r' | sed 's/^/A:/' >"$scratch/times"
 
-start_planetarium "$scratch/item-1mib"
+start_planetarium --serve "$(winpath "$scratch/item-1mib")"
 wine "$bin/bench_timer.exe" "$rounds" \
     do_nothing     "\"$winbin\\do_nothing.exe\"" \
     zenolt_usage   "\"$winbin\\Zenolt.exe\"" \
@@ -79,12 +81,24 @@ echo "Measuring memory..." >&2
     echo "batch_1000000 $(/usr/bin/time -f %M "$loader" "$bin/ZenoltBatch.exe" \
         "$(winpath "$scratch/batch-1000000")" 2>&1 >"$scratch/batch-1000000.out" | tail -n 1)"
     stop_planetarium
-    start_planetarium "$scratch/item-small"
+    start_planetarium --serve "$(winpath "$scratch/item-small")"
     echo "dump_small $(peak_kib "$bin/ZenoltDump.exe")"
+    stop_planetarium
+    echo "Measuring memory of a watch of 100,000 records (one run, about two minutes)..." >&2
+    start_planetarium --tick 1
+    echo "watch_10 $(peak_kib "$bin/ZenoltWatch.exe" --count 10)"
+    echo "watch_100000 $(/usr/bin/time -f %M "$loader" "$bin/ZenoltWatch.exe" --count 100000 \
+        2>&1 >/dev/null | tail -n 1)"
+    stop_planetarium
 } >"$scratch/memory"
+echo "Measuring 1000 changes from poke to record..." >&2
+start_planetarium --echo-pokes
+wine "$bin/advise_latency.exe" 1000 \
+    watch_change   "\"$winbin\\ZenoltWatch.exe\"" \
+    listen_change  "\"$winbin\\minimal_client.exe\" listen" | tr -d '\r' | sed 's/^/L:/' >>"$scratch/times"
 
 awk -F'\t' -v rounds="$rounds" '
-    FILENAME ~ /times$/ { median[$1] = $2; next }
+    FILENAME ~ /times$/ { median[$1] = $2; p99[$1] = $3; next }
     { split($0, f, " "); peak[f[1]] = f[2] }
     function row(what, key, floorName, floorKey, aim,    ratio) {
         ratio = median[key] / median[floorKey]
@@ -103,12 +117,17 @@ awk -F'\t' -v rounds="$rounds" '
         printf "| %-27s | %7.0f | %-17s | %7.1f | %5.1f | %4d | %-4s |\n", "1000 Zenolt runs (100 x 10)", separate,
             "ZenoltBatch 1000", median["P:batch_1000"], separate / median["P:batch_1000"], 50,
             (separate / median["P:batch_1000"] >= 50 ? "met" : "MISS")
+        row("ZenoltWatch, poke to record", "L:watch_change", "3: minimal listener", "L:listen_change", 1.10)
+        ratio = p99["L:watch_change"] / p99["L:listen_change"]
+        printf "| %-27s | %7.1f | %-17s | %7.1f | %5.2f | %4.2f | %-4s |\n", "  the same, 99th percentile", p99["L:watch_change"],
+            "3: minimal listener", p99["L:listen_change"], ratio, 1.10, (ratio <= 1.10 ? "met" : "MISS")
         print ""
         print "| peak resident size (median of 7) | KiB |"
         print "|---|---|"
         printf "| do-nothing program | %d |\n| minimal client, 1 MiB request | %d |\n", peak["do_nothing"], peak["client_request"]
         printf "| ZenoltDump, 7-byte item | %d |\n| ZenoltDump, 1 MiB item | %d |\n", peak["dump_small"], peak["dump_1mib"]
         printf "| ZenoltBatch, 10 lines | %d |\n| ZenoltBatch, 1,000,000 lines (one run) | %d |\n", peak["batch_10"], peak["batch_1000000"]
+        printf "| ZenoltWatch, 10 records | %d |\n| ZenoltWatch, 100,000 records (one run) | %d |\n", peak["watch_10"], peak["watch_100000"]
         over = peak["dump_1mib"] - peak["do_nothing"]; item = peak["dump_1mib"] - peak["dump_small"]
         print ""
         printf "ZenoltDump of 1 MiB over the do-nothing program: %d KiB (%.2f times the item; aim 2.00: %s)\n", over, over / 1024, (over <= 2048 ? "met" : "MISS")
@@ -116,4 +135,6 @@ awk -F'\t' -v rounds="$rounds" '
         printf "and the DDE library (minimal client over do-nothing): %d KiB\n", peak["client_request"] - peak["do_nothing"]
         growth = peak["batch_1000000"] / peak["batch_10"]
         printf "ZenoltBatch, 1,000,000 lines over 10 lines: %.3f times (aim 1.10: %s)\n", growth, (growth <= 1.10 ? "met" : "MISS")
+        growth = peak["watch_100000"] / peak["watch_10"]
+        printf "ZenoltWatch, 100,000 records over 10 records: %.3f times (aim 1.10: %s)\n", growth, (growth <= 1.10 ? "met" : "MISS")
     }' "$scratch/times" "$scratch/memory"

@@ -6,11 +6,11 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/pick-build.sh
-pick_windows_build Zenolt ZenoltDump ZenoltBatch StandInPlanetarium 2>&1
+pick_windows_build Zenolt ZenoltDump ZenoltBatch ZenoltWatch StandInPlanetarium 2>&1
 run() { scripts/wine-run.sh "$@"; }
 
 scratch=$(mktemp -d)
-trap 'touch "$scratch/stop"; sleep 0.3; rm -rf "$scratch"' EXIT
+trap 'touch "$scratch/stop" "$scratch/stop-echo"; sleep 0.3; rm -rf "$scratch"' EXIT
 printf 'RA: 00h42m44.33s DEC:+41d16m07.5s FOV:+01d00m00s\0' >"$scratch/item"
 run "$bin/StandInPlanetarium.exe" --log "Z:$scratch/planetarium.log" --stop-file "Z:$scratch/stop" \
     --serve "Z:$scratch/item" --refuse-poke-of "WARP 9" &
@@ -42,6 +42,23 @@ echo "The stand-in planetarium logged:"
 tail -n +$((logged + 1)) "$scratch/planetarium.log" | sed 's/^/  /'
 
 touch "$scratch/stop"; sleep 0.3
+echo
+echo "Now a stand-in that, like the planetarium, changes its item after each command."
+run "$bin/StandInPlanetarium.exe" --log "Z:$scratch/echo.log" --stop-file "Z:$scratch/stop-echo" \
+    --echo-pokes &
+for _ in $(seq 100); do grep -q READY "$scratch/echo.log" 2>/dev/null && break; sleep 0.1; done
+echo "\$ ZenoltWatch --count 3 --timeout 20000      (in the background, while Zenolt sends ZOM+, ZOM- and CONB)"
+run "$bin/ZenoltWatch.exe" --count 3 --timeout 20000 >"$scratch/watch.out" 2>&1 &
+watch_pid=$!
+for _ in $(seq 100); do grep -q ADVSTART "$scratch/echo.log" 2>/dev/null && break; sleep 0.1; done
+for command in ZOM+ ZOM- CONB; do run "$bin/Zenolt.exe" "$command"; done
+wait "$watch_pid" && watch_status=0 || watch_status=$?
+tr -d '\r' <"$scratch/watch.out" | sed 's/^/  /'
+echo "  (exit status $watch_status)"
+echo "\$ ZenoltWatch --now --json --count 1"
+run "$bin/ZenoltWatch.exe" --now --json --count 1 2>&1 | tr -d '\r' | sed 's/^/  /'
+touch "$scratch/stop-echo"; sleep 0.3
+
 echo
 echo "\$ Zenolt ZOM+    (with no planetarium running)"
 run "$bin/Zenolt.exe" ZOM+ 2>&1 || echo "  (exit status $?)"
