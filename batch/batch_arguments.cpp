@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "../common/option_number.h"
+#include "../common/options.h"
 
 BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
     BatchArguments arguments;
@@ -10,22 +10,16 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
         arguments.showUsage = true;
         return arguments;
     }
-    int i = 1;
-    // Each option takes one value.
-    while (i < argc && std::strncmp(argv[i], "--", 2) == 0) {
-        const char* option = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        bool good = false;
-        if (std::strcmp(option, "--timeout") == 0 && value != nullptr) {
-            good = ParseOptionNumber(value, 1, kLongestWaitMs, arguments.timeoutMs);
-        } else if (std::strcmp(option, "--pause") == 0 && value != nullptr) {
-            good = ParseOptionNumber(value, 0, kLongestWaitMs, arguments.pauseMs);
-        }
-        if (!good) {
-            arguments.badUsage = true;
-            return arguments;
-        }
-        i += 2;
+    const OptionSpec options[] = {
+        {"--timeout", nullptr, &arguments.timeoutMs, 1, kLongestWaitMs},
+        {"--pause", nullptr, &arguments.pauseMs, 0, kLongestWaitMs},
+        {"--replies", &arguments.replies, nullptr, 0, 0},
+        {"--json", &arguments.json, nullptr, 0, 0},
+    };
+    int i = 0;
+    if (!ReadOptions(argc, argv, options, sizeof options / sizeof options[0], i)) {
+        arguments.badUsage = true;
+        return arguments;
     }
     // Exactly one FILE, and it is not some other option.
     if (i + 1 != argc || (argv[i][0] == '-' && argv[i][1] != '\0') || argv[i][0] == '\0') {

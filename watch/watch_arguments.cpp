@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "../common/option_number.h"
+#include "../common/options.h"
 
 WatchArguments ParseWatchArguments(int argc, const char* const* argv) {
     WatchArguments arguments;
@@ -10,30 +10,18 @@ WatchArguments ParseWatchArguments(int argc, const char* const* argv) {
         arguments.showUsage = true;
         return arguments;
     }
-    for (int i = 1; i < argc; ++i) {
-        const char* option = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        bool good = true;
-        if (std::strcmp(option, "--now") == 0) {
-            arguments.now = true;
-        } else if (std::strcmp(option, "--json") == 0) {
-            arguments.json = true;
-        } else if (std::strcmp(option, "--count") == 0 && value != nullptr) {
-            good = ParseOptionNumber(value, 1, kMostRecords, arguments.count);
-            ++i;
-        } else if (std::strcmp(option, "--timeout") == 0 && value != nullptr) {
-            good = ParseOptionNumber(value, 1, kLongestWaitMs, arguments.timeoutMs);
-            ++i;
-        } else if (std::strcmp(option, "--poll") == 0 && value != nullptr) {
-            good = ParseOptionNumber(value, kShortestPollMs, kLongestWaitMs, arguments.pollMs);
-            ++i;
-        } else {
-            good = false;
-        }
-        if (!good) {
-            arguments.badUsage = true;
-            return arguments;
-        }
+    const OptionSpec options[] = {
+        {"--now", &arguments.now, nullptr, 0, 0},
+        {"--json", &arguments.json, nullptr, 0, 0},
+        {"--count", nullptr, &arguments.count, 1, kMostRecords},
+        {"--timeout", nullptr, &arguments.timeoutMs, 1, kLongestWaitMs},
+        {"--poll", nullptr, &arguments.pollMs, kShortestPollMs, kLongestWaitMs},
+    };
+    int next = 0;
+    // Every argument is an option.
+    if (!ReadOptions(argc, argv, options, sizeof options / sizeof options[0], next) ||
+        next != argc) {
+        arguments.badUsage = true;
     }
     return arguments;
 }
