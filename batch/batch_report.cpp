@@ -15,6 +15,18 @@ const char* OutcomeWords(CommandOutcome outcome) {
     return "";
 }
 
+// The outcome's word in a JSON object.
+const char* OutcomeName(CommandOutcome outcome) {
+    switch (outcome) {
+        case CommandOutcome::Acknowledged: return "acknowledged";
+        case CommandOutcome::Refused: return "refused";
+        case CommandOutcome::Unanswered: return "unanswered";
+        case CommandOutcome::ConversationLost: return "not-sent-lost";
+        case CommandOutcome::HoldsNul: return "not-sent-nul";
+    }
+    return "";
+}
+
 }  // namespace
 
 void RecordOutcome(BatchCounts& counts, std::FILE* err, unsigned long lineNumber,
@@ -51,6 +63,28 @@ void ReportUnreadableScript(std::FILE* err, const std::string& name, int error) 
 
 void PrintSummary(std::FILE* out, const BatchCounts& counts) {
     std::fprintf(out, "sent %lu, acknowledged %lu, refused %lu, unanswered %lu, not sent %lu\n",
+                 counts.sent, counts.acknowledged, counts.refused, counts.unanswered,
+                 counts.notSent);
+    std::fflush(out);
+}
+
+void WriteCommandObject(std::FILE* out, unsigned long lineNumber, const std::string& text,
+                        CommandOutcome outcome, const Reply* reply, const AnsiCodePage& codePage) {
+    std::fprintf(out, "{\"line\":%lu,\"command\":", lineNumber);
+    WriteJsonString(out, reinterpret_cast<const unsigned char*>(text.data()), text.size(), codePage);
+    std::fprintf(out, ",\"outcome\":\"%s\"", OutcomeName(outcome));
+    if (reply != nullptr) {
+        std::fputs(",\"reply\":", out);
+        WriteJsonString(out, reply->bytes, TextLength(reply->bytes, reply->count), codePage);
+    }
+    std::fputs("}\r\n", out);
+    std::fflush(out);
+}
+
+void PrintJsonSummary(std::FILE* out, const BatchCounts& counts) {
+    std::fprintf(out,
+                 "{\"sent\":%lu,\"acknowledged\":%lu,\"refused\":%lu,\"unanswered\":%lu,"
+                 "\"notSent\":%lu}\r\n",
                  counts.sent, counts.acknowledged, counts.refused, counts.unanswered,
                  counts.notSent);
     std::fflush(out);

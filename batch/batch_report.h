@@ -3,8 +3,11 @@
 #ifndef ZENOLT_BATCH_BATCH_REPORT_H
 #define ZENOLT_BATCH_BATCH_REPORT_H
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
+
+#include "../common/data_record.h"
 
 // What became of one command line.
 enum class CommandOutcome {
@@ -46,6 +49,27 @@ void ReportUnreadableScript(std::FILE* err, const std::string& name, int error);
 // Writes the summary line to out and flushes it:
 //   sent 3, acknowledged 1, refused 1, unanswered 1, not sent 2
 void PrintSummary(std::FILE* out, const BatchCounts& counts);
+
+// What the planetarium's item held after an acknowledged command: the bytes
+// received (none, count 0, when the request gave no data).
+struct Reply {
+    const unsigned char* bytes = nullptr;
+    std::size_t count = 0;
+};
+
+// Writes what became of the command text on line lineNumber as one line of
+// JSON and CR LF to out (binary mode), and flushes it:
+//   {"line":4,"command":"FIND CAT: M ID: 31","outcome":"acknowledged"}
+// The outcome is acknowledged, refused, unanswered, not-sent-nul or
+// not-sent-lost. With a reply, "reply" follows with its text (up to the
+// first NUL). Strings are plain ASCII, converted from codePage.
+void WriteCommandObject(std::FILE* out, unsigned long lineNumber, const std::string& text,
+                        CommandOutcome outcome, const Reply* reply, const AnsiCodePage& codePage);
+
+// Writes the counts as one line of JSON and CR LF to out (binary mode), and
+// flushes it:
+//   {"sent":3,"acknowledged":1,"refused":1,"unanswered":1,"notSent":2}
+void PrintJsonSummary(std::FILE* out, const BatchCounts& counts);
 
 // Returns the exit status for a finished batch: 1 when the planetarium was not
 // reached or the conversation was lost, 3 when the script could not be read to

@@ -2,6 +2,72 @@
 
 #include <cstdio>
 
+#include "../common/conversation_wait.h"
+#include "../common/data_record.h"
+
+namespace {
+
+// Returns nothing to every notification: the batch asks for no advise
+// links, and a planetarium that ends is found by looking, not told.
+HDDEDATA CALLBACK OnBatchEvent(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    return nullptr;
+}
+
+// Where the batch writes what became of each command.
+struct BatchOutput {
+    const BatchArguments& arguments;
+    BatchProgress* progress;
+    BatchCounts& counts;
+};
+
+// Counts and reports what became of the command on line, and writes its
+// record or JSON object, with reply when one was requested; the status line
+// gives way first.
+void Tell(BatchOutput& output, const CommandLine& line, CommandOutcome outcome,
+          const Reply* reply) {
+    if (output.progress != nullptr) ClearProgress(stderr, *output.progress);
+    RecordOutcome(output.counts, stderr, line.number, line.text, outcome);
+    if (output.arguments.json) {
+        WriteCommandObject(stdout, line.number, line.text, outcome, reply, SystemAnsiCodePage());
+    } else if (reply != nullptr) {
+        WriteTextRecord(stdout, FormatRecordTime(CurrentRecordTime()), reply->bytes, reply->count);
+    }
+}
+
+// Requests the item after the acknowledged command on line and tells it with
+// what the item holds: a request that gives no data, or data that cannot be
+// reached, is a reply of no bytes.
+void TellWithReply(BatchOutput& output, const DdeLink& link, const CommandLine& line) {
+    HDDEDATA data = RequestData(link, output.arguments.timeoutMs);
+    DWORD size = 0;
+    Reply reply;
+    reply.bytes = data != nullptr ? DdeAccessData(data, &size) : nullptr;
+    if (reply.bytes != nullptr) reply.count = size;
+    Tell(output, line, CommandOutcome::Acknowledged, &reply);
+    if (reply.bytes != nullptr) DdeUnaccessData(data);
+}
+
+void UpdateProgress(BatchOutput& output, const ScriptReader& reader) {
+    if (output.progress == nullptr) return;
+    ShowProgress(stderr, *output.progress, output.counts.sent, reader.bytesTaken, GetTickCount());
+}
+
+// Waits ms in the conversation, the status line kept up to date. Returns
+// false as soon as the conversation is found lost.
+bool Pause(BatchOutput& output, const DdeLink& link, const ScriptReader& reader, DWORD ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= ms) return true;
+        DWORD slice = ms - elapsed;
+        if (output.progress != nullptr && slice > kProgressIntervalMs) slice = kProgressIntervalMs;
+        if (WaitInConversation(link, slice) == WaitEnd::ConversationLost) return false;
+        UpdateProgress(output, reader);
+    }
+}
+
+}  // namespace
+
 CommandOutcome PokeCommand(const DdeLink& link, const std::string& text, DWORD timeoutMs) {
     DWORD flags = 0;
     const HDDEDATA answer = PokeText(link, text, timeoutMs, &flags);
@@ -10,12 +76,7 @@ CommandOutcome PokeCommand(const DdeLink& link, const std::string& text, DWORD t
     // A planetarium that ends while a poke is on its way may answer it "not
     // processed", or the poke may fail in any other way: only the state of
     // the conversation tells that apart from a refusal or a slow command.
-    CONVINFO info = {};
-    info.cb = sizeof info;
-    if (DdeQueryConvInfo(link.conversation, QID_SYNC, &info) == 0 ||
-        (info.wStatus & ST_CONNECTED) == 0) {
-        return CommandOutcome::ConversationLost;
-    }
+    if (!ConversationAlive(link)) return CommandOutcome::ConversationLost;
     // The planetarium answered without taking the command (Wine reports a
     // refusal this way; Windows as a failed transaction, below).
     if (answer != nullptr) return CommandOutcome::Refused;
@@ -24,33 +85,49 @@ CommandOutcome PokeCommand(const DdeLink& link, const std::string& text, DWORD t
     return CommandOutcome::ConversationLost;
 }
 
-BatchCounts RunBatch(ScriptReader& reader, DWORD timeoutMs, DWORD pauseMs) {
+BatchCounts RunBatch(ScriptReader& reader, const BatchArguments& arguments,
+                     BatchProgress* progress) {
     BatchCounts counts;
+    BatchOutput output = {arguments, progress, counts};
+    if (progress != nullptr) progress->startMs = GetTickCount();
     DdeLink link;
-    counts.reached = OpenConversation(link);
+    counts.reached = OpenClientConversation(link, OnBatchEvent);
     CommandLine line;
     bool poked = false;
     while (counts.reached && ReadCommandLine(reader, line)) {
         if (line.holdsNul) {
-            RecordOutcome(counts, stderr, line.number, line.text, CommandOutcome::HoldsNul);
+            Tell(output, line, CommandOutcome::HoldsNul, nullptr);
             continue;
         }
-        // Sleep, not a message loop: without a callback the DDE library must
-        // not be handed the conversation's messages between transactions.
-        if (poked && pauseMs > 0) Sleep(pauseMs);
+        if (poked && arguments.pauseMs > 0 && !Pause(output, link, reader, arguments.pauseMs)) {
+            Tell(output, line, CommandOutcome::ConversationLost, nullptr);
+            break;
+        }
         poked = true;
-        const CommandOutcome outcome = PokeCommand(link, line.text, timeoutMs);
-        RecordOutcome(counts, stderr, line.number, line.text, outcome);
+        const CommandOutcome outcome = PokeCommand(link, line.text, arguments.timeoutMs);
+        if (outcome == CommandOutcome::Acknowledged && arguments.replies) {
+            TellWithReply(output, link, line);
+        } else {
+            Tell(output, line, outcome, nullptr);
+        }
         if (outcome == CommandOutcome::ConversationLost) break;
+        UpdateProgress(output, reader);
     }
     CloseConversation(link);
     if (counts.lost) {
         const unsigned long lostAt = line.number;
         unsigned long left = 1;
-        while (ReadCommandLine(reader, line)) ++left;
+        while (ReadCommandLine(reader, line)) {
+            ++left;
+            if (arguments.json) {
+                WriteCommandObject(stdout, line.number, line.text, CommandOutcome::ConversationLost,
+                                   nullptr, SystemAnsiCodePage());
+            }
+        }
         counts.notSent += left - 1;
         ReportLostCommands(stderr, left, lostAt);
     }
+    if (progress != nullptr) ClearProgress(stderr, *progress);
     counts.readFailed = reader.failed;
     counts.readError = reader.error;
     return counts;

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "../common/dde_link.h"
+#include "batch_arguments.h"
+#include "batch_progress.h"
 #include "batch_report.h"
 #include "script_reader.h"
 
@@ -13,13 +15,23 @@
 // unanswered, or the conversation was lost.
 CommandOutcome PokeCommand(const DdeLink& link, const std::string& text, DWORD timeoutMs);
 
-// Opens one conversation with the planetarium (writing the connect-failure
-// line to standard error when it cannot), pokes every command line that
-// reader gives, in order, with pauseMs between two pokes, and tears the
-// conversation down. Each command not acknowledged is reported on standard
-// error as it happens. Once the conversation is lost nothing more is sent:
-// the rest of the script is only read, to count and report the command
-// lines not sent. Returns what became of them all.
-BatchCounts RunBatch(ScriptReader& reader, DWORD timeoutMs, DWORD pauseMs);
+// Opens one conversation with the planetarium as a client with a callback
+// (writing the connect-failure line to standard error when it cannot), pokes
+// every command line that reader gives, in order, and tears the conversation
+// down. Between two pokes it waits arguments.pauseMs in the conversation, so
+// that a planetarium that ends meanwhile is noticed at once. Each command not
+// acknowledged is reported on standard error as it happens. With
+// arguments.replies, the item is requested after each acknowledged command
+// (waiting up to arguments.timeoutMs) and written to standard output as a
+// record; with arguments.json, standard output gets one JSON object per
+// command line instead, the reply in it. Every write to standard output is
+// flushed before the next command is read. Once the conversation is lost
+// nothing more is sent: the rest of the script is only read, to count and
+// report the command lines not sent. progress, unless null, is the status
+// line kept on standard error, cleared before anything else is written there
+// or on standard output and when the batch ends. Returns what became of the
+// commands.
+BatchCounts RunBatch(ScriptReader& reader, const BatchArguments& arguments,
+                     BatchProgress* progress);
 
 #endif

@@ -51,8 +51,10 @@ bool ReadRawLine(ScriptReader& reader, std::string& raw) {
             lf == nullptr ? available : static_cast<std::size_t>(static_cast<const char*>(lf) - start);
         raw.append(start, length);
         reader.taken += length;
+        reader.bytesTaken += length;
         if (lf != nullptr) {
             ++reader.taken;
+            ++reader.bytesTaken;
             break;
         }
     }

@@ -25,6 +25,7 @@ struct ScriptReader {
     std::size_t taken = 0;     // how many bytes of chunk have been taken
     std::size_t filled = 0;    // how many bytes of chunk hold input
     unsigned long lineNumber = 0;  // of the last line read, counting every line
+    unsigned long long bytesTaken = 0;  // of the input, by the lines read so far
     bool atEnd = false;
     bool failed = false;       // a read error ended the input
     int error = 0;             // errno of that read error

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "batch_arguments.h"
+#include "batch_progress.h"
 #include "batch_report.h"
 #include "batch_run.h"
 #include "batch_usage.h"
@@ -47,11 +48,32 @@ int main(int argc, char** argv) {
             return 3;
         }
     }
+    // Replies and JSON objects carry the item's bytes unchanged: a CR LF in
+    // it stays CR LF, and each line ends in the CR LF written for it.
+    const bool binaryOutput = arguments.replies || arguments.json;
+    if (binaryOutput) _setmode(_fileno(stdout), _O_BINARY);
+    // The status line only on a console: a file or a pipe gets exactly the
+    // bytes it always got.
+    BatchProgress progress;
+    DWORD consoleMode = 0;
+    const bool onConsole = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &consoleMode) != 0;
+    const long long size = fromStandardInput ? -1 : _filelengthi64(descriptor);
+    progress.ofFile = size >= 0;
+    progress.scriptSize = size >= 0 ? static_cast<unsigned long long>(size) : 0;
     ScriptReader reader;
     StartScript(reader, ReadFromDescriptor, &descriptor);
-    const BatchCounts counts = RunBatch(reader, arguments.timeoutMs, arguments.pauseMs);
+    const BatchCounts counts = RunBatch(reader, arguments, onConsole ? &progress : nullptr);
     if (!fromStandardInput) _close(descriptor);
     if (counts.readFailed) ReportUnreadableScript(stderr, name, counts.readError);
-    if (counts.reached) PrintSummary(stdout, counts);
+    if (counts.reached && arguments.json) {
+        PrintJsonSummary(stdout, counts);
+    } else if (counts.reached) {
+        // The summary is a line of text, its line end the console's own.
+        if (binaryOutput) {
+            std::fflush(stdout);
+            _setmode(_fileno(stdout), _O_TEXT);
+        }
+        PrintSummary(stdout, counts);
+    }
     return BatchExitStatus(counts);
 }

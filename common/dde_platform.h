@@ -105,7 +105,6 @@ void PostQuitMessage(int exitCode);
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms,
                                 DWORD wakeMask);
 DWORD GetTickCount();
-void Sleep(DWORD ms);
 
 #endif
 

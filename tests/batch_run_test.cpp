@@ -22,6 +22,15 @@ std::string PokeCall(std::size_t length, DWORD timeoutMs) {
 
 const char kLastErrorCall[] = "DdeGetLastError(instance=42)";
 const char kQueryCall[] = "DdeQueryConvInfo(conversation, transaction=0xFFFFFFFF)";
+const char kRequestCall[] =
+    "DdeClientTransaction(data=null, length=0, conversation=conversation, item=name3, format=1, "
+    "type=0x20B0, timeout=1000, result=null)";
+
+// The calls of a pause of ms that ends in time: the conversation is looked
+// at before and after the wait.
+std::vector<std::string> PauseCalls(DWORD ms) {
+    return {kQueryCall, "MsgWaitForMultipleObjects(ms=" + std::to_string(ms) + ")", kQueryCall};
+}
 
 struct Script {
     std::string bytes;
@@ -41,11 +50,17 @@ protected:
     void SetUp() override { ResetFakeDde(); }
 
     // Runs the script through RunBatch; returns what it wrote.
-    CapturedOutput Run(const std::string& bytes, DWORD timeoutMs = 1000, DWORD pauseMs = 0) {
+    CapturedOutput Run(const std::string& bytes, DWORD timeoutMs = 1000, DWORD pauseMs = 0,
+                       bool replies = false, bool json = false) {
         script = {bytes};
         ScriptReader reader;
         StartScript(reader, ReadScript, &script);
-        return CaptureOutput([&] { counts = RunBatch(reader, timeoutMs, pauseMs); });
+        BatchArguments arguments;
+        arguments.timeoutMs = timeoutMs;
+        arguments.pauseMs = pauseMs;
+        arguments.replies = replies;
+        arguments.json = json;
+        return CaptureOutput([&] { counts = RunBatch(reader, arguments, nullptr); });
     }
 
     Script script;
@@ -55,9 +70,9 @@ protected:
 TEST_F(RunBatchTest, EveryCommandInOrderInOneConversationWithPausesBetween) {
     const CapturedOutput output = Run("ZOM+\n# comment\n  GOXY X:1 Y:2 \r\n\nZOM-", 250, 40);
     EXPECT_EQ(fakeDde.calls,
-              Joined(ExpectedOpening(), {{PokeCall(5, 250), "Sleep(40)", PokeCall(13, 250),
-                                          "Sleep(40)", PokeCall(5, 250)},
-                                         ExpectedTeardown("conversation")}));
+              Joined(ExpectedClientOpening(), {{PokeCall(5, 250)}, PauseCalls(40), {PokeCall(13, 250)},
+                                               PauseCalls(40), {PokeCall(5, 250)},
+                                               ExpectedTeardown("conversation")}));
     EXPECT_EQ(fakeDde.pokedTexts, (std::vector<std::string>{std::string("ZOM+\0", 5),
                                                             std::string("GOXY X:1 Y:2\0", 13),
                                                             std::string("ZOM-\0", 5)}));
@@ -69,8 +84,8 @@ TEST_F(RunBatchTest, EveryCommandInOrderInOneConversationWithPausesBetween) {
 
 TEST_F(RunBatchTest, WithoutAPauseNothingWaits) {
     Run("ZOM+\nZOM-\n");
-    EXPECT_EQ(fakeDde.calls, Joined(ExpectedOpening(), {{PokeCall(5, 1000), PokeCall(5, 1000)},
-                                                        ExpectedTeardown("conversation")}));
+    EXPECT_EQ(fakeDde.calls, Joined(ExpectedClientOpening(), {{PokeCall(5, 1000), PokeCall(5, 1000)},
+                                                              ExpectedTeardown("conversation")}));
 }
 
 TEST_F(RunBatchTest, WhatBecameOfAPoke) {
@@ -134,9 +149,9 @@ TEST_F(RunBatchTest, ALostConversationStopsThePokesAndTheRestIsCounted) {
     fakeDde.pokeAnswers = {{}, {}, {false, 0, DMLERR_NO_CONV_ESTABLISHED, false}};
     const CapturedOutput output = Run("A\nB\n# c\nC\nD\n\nE\0\nF"s, 1000, 5);
     EXPECT_EQ(fakeDde.calls,
-              Joined(ExpectedOpening(),
-                     {{PokeCall(2, 1000), "Sleep(5)", PokeCall(2, 1000), "Sleep(5)",
-                       PokeCall(2, 1000), kLastErrorCall, kQueryCall},
+              Joined(ExpectedClientOpening(),
+                     {{PokeCall(2, 1000)}, PauseCalls(5), {PokeCall(2, 1000)}, PauseCalls(5),
+                      {PokeCall(2, 1000), kLastErrorCall, kQueryCall},
                       ExpectedTeardown("conversation")}));
     EXPECT_EQ(output.out, "");
     EXPECT_EQ(output.err,
@@ -151,10 +166,63 @@ TEST_F(RunBatchTest, ALostConversationStopsThePokesAndTheRestIsCounted) {
 TEST_F(RunBatchTest, NoPlanetariumSendsNothingAndReadsNothing) {
     fakeDde.planetariumRunning = false;
     const CapturedOutput output = Run("A\nB\n");
-    EXPECT_EQ(fakeDde.calls, Joined(ExpectedOpening(), {ExpectedTeardown("null")}));
+    EXPECT_EQ(fakeDde.calls, Joined(ExpectedClientOpening(), {ExpectedTeardown("null")}));
     EXPECT_EQ(output.err, "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\n");
     EXPECT_EQ(script.served, 0u);
     EXPECT_EQ(BatchExitStatus(counts), 1);
+}
+
+TEST_F(RunBatchTest, APlanetariumThatEndsDuringAPauseIsNoticedAtOnce) {
+    fakeDde.events = {{900, FakeEvent::PartnerEnds, ""}};
+    const CapturedOutput output = Run("A\nB\nC\n", 1000, 60000);
+    EXPECT_EQ(output.err,
+              "line 2: not sent, the conversation was lost: B\n"
+              "not sent: 2 command lines, from line 2 on\n");
+    EXPECT_EQ(fakeDde.pokedTexts, std::vector<std::string>{"A\0"s});
+    EXPECT_EQ(FakeMsWaited(), 1000u);  // the first look after the end, not the whole minute
+    EXPECT_EQ(BatchExitStatus(counts), 1);
+}
+
+TEST_F(RunBatchTest, RepliesFollowAcknowledgedCommandsOnly) {
+    const std::vector<FakeRequestAnswer> answers = {
+        {true, "OK! A\r\n\0"s, true}, {false, "", true}, {true, "out of reach", false}};
+    fakeDde.pokeAnswers = {{}, {true, 0, 0, true}, {}};
+    fakeDde.requestAnswers = answers;
+    const std::string script = "A\nWARP\nC\0X\nD\nE\n"s;
+    const CapturedOutput records = Run(script, 1000, 0, true);
+    EXPECT_EQ(CallsBut({"DdeQueryConvInfo", "DdeAccessData", "DdeUnaccessData"}),
+              Joined(ExpectedClientOpening(),
+                     {{PokeCall(2, 1000), kRequestCall, PokeCall(5, 1000), PokeCall(2, 1000),
+                       kRequestCall, PokeCall(2, 1000), kRequestCall},
+                      ExpectedTeardown("conversation")}));
+    EXPECT_EQ(records.out,
+              "2026-12-07T21:14:03.120+01:00 7 bytes\r\nOK! A\r\n\r\n"
+              "2026-12-07T21:14:03.120+01:00 0 bytes\r\n\r\n"
+              "2026-12-07T21:14:03.120+01:00 0 bytes\r\n\r\n");
+    EXPECT_EQ(records.err, "line 2: refused: WARP\nline 3: not sent, it holds a NUL byte: C\\0X\n");
+
+    ResetFakeDde();
+    fakeDde.pokeAnswers = {{}, {true, 0, 0, true}, {}};
+    fakeDde.requestAnswers = answers;
+    const CapturedOutput objects = Run(script, 1000, 0, true, true);
+    EXPECT_EQ(objects.out,
+              "{\"line\":1,\"command\":\"A\",\"outcome\":\"acknowledged\",\"reply\":\"OK! A\\r\\n\"}\r\n"
+              "{\"line\":2,\"command\":\"WARP\",\"outcome\":\"refused\"}\r\n"
+              "{\"line\":3,\"command\":\"C\\u0000X\",\"outcome\":\"not-sent-nul\"}\r\n"
+              "{\"line\":4,\"command\":\"D\",\"outcome\":\"acknowledged\",\"reply\":\"\"}\r\n"
+              "{\"line\":5,\"command\":\"E\",\"outcome\":\"acknowledged\",\"reply\":\"\"}\r\n");
+    EXPECT_EQ(objects.err, records.err);
+}
+
+TEST_F(RunBatchTest, EveryLineNotSentAfterALossHasItsObject) {
+    fakeDde.pokeAnswers = {{}, {false, 0, DMLERR_NO_CONV_ESTABLISHED, false}};
+    const CapturedOutput output = Run("A\nB\n#\nC\nD\0\n"s, 1000, 0, false, true);
+    EXPECT_EQ(output.out,
+              "{\"line\":1,\"command\":\"A\",\"outcome\":\"acknowledged\"}\r\n"
+              "{\"line\":2,\"command\":\"B\",\"outcome\":\"not-sent-lost\"}\r\n"
+              "{\"line\":4,\"command\":\"C\",\"outcome\":\"not-sent-lost\"}\r\n"
+              "{\"line\":5,\"command\":\"D\\u0000\",\"outcome\":\"not-sent-lost\"}\r\n");
+    EXPECT_EQ(counts.notSent, 3u);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ PFNCALLBACK callback = nullptr;
 // What the data handle holds now: the last request's answer or advise.
 const unsigned char* dataBytes = nullptr;
 DWORD dataSize = 0;
+bool dataReachable = true;
 std::size_t nextEvent = 0;
 bool partnerGone = false;
 bool quitPosted = false;
@@ -105,6 +106,7 @@ void ResetFakeDde() {
     callback = nullptr;
     dataBytes = nullptr;
     dataSize = 0;
+    dataReachable = true;
     nextEvent = 0;
     partnerGone = false;
     quitPosted = false;
@@ -152,9 +154,11 @@ HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ
         bool givesData = fakeDde.transactionGivesData;
         dataBytes = fakeDde.itemBytes;
         dataSize = fakeDde.itemSize;
+        dataReachable = true;
         if (requestsAnswered < fakeDde.requestAnswers.size()) {
             const FakeRequestAnswer& answer = fakeDde.requestAnswers[requestsAnswered];
             givesData = answer.givesData;
+            dataReachable = answer.reachable;
             dataBytes = reinterpret_cast<const unsigned char*>(answer.bytes.data());
             dataSize = static_cast<DWORD>(answer.bytes.size());
         }
@@ -182,7 +186,7 @@ LPBYTE DdeAccessData(HDDEDATA data, LPDWORD size) {
     fakeDde.calls.push_back("DdeAccessData(data=" + NameOf(data) +
                             ", size=" + (size ? "set" : "null") + ")");
     if (size != nullptr) *size = dataSize;
-    if (data != kData || !fakeDde.dataReachable) return nullptr;
+    if (data != kData || !fakeDde.dataReachable || !dataReachable) return nullptr;
     // An empty item still has a place in memory.
     static unsigned char empty = 0;
     return const_cast<LPBYTE>(dataBytes != nullptr ? dataBytes : &empty);
@@ -225,8 +229,6 @@ UINT DdeQueryConvInfo(HCONV conversation, DWORD transaction, PCONVINFO info) {
     return sizeof *info;
 }
 
-void Sleep(DWORD ms) { fakeDde.calls.push_back("Sleep(" + std::to_string(ms) + ")"); }
-
 BOOL IsWindow(HWND window) { return window == kPartnerWindow && !partnerGone; }
 
 // Returns the next event that is due on the fake clock as a message (an end
@@ -240,6 +242,8 @@ BOOL PeekMessageA(LPMSG message, HWND, UINT, UINT, UINT) {
         fakeDde.calls.push_back("PeekMessageA: the program never stops waiting");
         quitPosted = true;
     }
+    // One that spins on regardless gets its time moved on, so it ends.
+    if (looks > 1000000) fakeDde.nowMs += 3600001;
     while (nextEvent < fakeDde.events.size() && fakeDde.events[nextEvent].atMs <= FakeMsWaited()) {
         const FakeEvent& event = fakeDde.events[nextEvent++];
         if (event.kind == FakeEvent::PartnerEnds) {
@@ -265,6 +269,7 @@ LRESULT DispatchMessageA(const MSG* message) {
     const FakeEvent& event = fakeDde.events[message->wParam];
     dataBytes = reinterpret_cast<const unsigned char*>(event.bytes.data());
     dataSize = static_cast<DWORD>(event.bytes.size());
+    dataReachable = true;
     const HDDEDATA answer =
         callback(XTYP_ADVDATA, CF_TEXT, kConversation, kHandles[1], kHandles[2], kData, 0, 0);
     fakeDde.calls.push_back("callback(XTYP_ADVDATA) answered " +
@@ -277,6 +282,7 @@ void PostQuitMessage(int) { quitPosted = true; }
 // Moves the fake clock on by ms, or up to the next event that brings a
 // message if that comes sooner (a partner that ends brings none).
 DWORD MsgWaitForMultipleObjects(DWORD, const HANDLE*, BOOL, DWORD ms, DWORD) {
+    fakeDde.calls.push_back("MsgWaitForMultipleObjects(ms=" + std::to_string(ms) + ")");
     if (quitPosted) return 0;
     std::size_t next = nextEvent;
     while (next < fakeDde.events.size() && fakeDde.events[next].kind == FakeEvent::PartnerEnds) {

@@ -20,7 +20,8 @@ struct FakePokeAnswer {
 // One answer to a request, for the requests in turn.
 struct FakeRequestAnswer {
     bool givesData = true;
-    std::string bytes;  // the item, when it gives data
+    std::string bytes;       // the item, when it gives data
+    bool reachable = true;   // whether DdeAccessData can reach it
 };
 
 // Something that happens while a program waits in its conversation, at a

@@ -38,9 +38,11 @@ protected:
         return CaptureOutput([&] { status = RunWatch(arguments); });
     }
 
-    // The DDE calls but the checks of the partner and the reading of data.
+    // The DDE calls but the checks of the partner, the reading of data and
+    // the waits.
     static std::vector<std::string> Conversation() {
-        return CallsBut({"DdeQueryConvInfo", "DdeAccessData", "DdeUnaccessData"});
+        return CallsBut({"DdeQueryConvInfo", "DdeAccessData", "DdeUnaccessData",
+                         "MsgWaitForMultipleObjects"});
     }
 
     WatchArguments arguments;
