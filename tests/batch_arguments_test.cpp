@@ -24,6 +24,7 @@ TEST(ParseBatchArguments, OptionsBeforeOneFile) {
         std::vector<const char*> arguments;
         unsigned long timeoutMs, pauseMs;
         std::string input;
+        bool replies = false, json = false;
     } cases[] = {
         {"a file, the defaults", {"talk.txt"}, 1000, 0, "talk.txt"},
         {"standard input", {"-"}, 1000, 0, "-"},
@@ -33,6 +34,7 @@ TEST(ParseBatchArguments, OptionsBeforeOneFile) {
          3600000, "x"},
         {"no pause", {"--pause", "0", "x"}, 1000, 0, "x"},
         {"leading zeros", {"--timeout", "007", "x"}, 7, 0, "x"},
+        {"replies and JSON", {"--json", "--pause", "5", "--replies", "-"}, 1000, 5, "-", true, true},
     };
     for (const auto& c : cases) {
         const BatchArguments parsed = Parsed(c.arguments);
@@ -40,6 +42,8 @@ TEST(ParseBatchArguments, OptionsBeforeOneFile) {
         EXPECT_EQ(parsed.timeoutMs, c.timeoutMs) << c.name;
         EXPECT_EQ(parsed.pauseMs, c.pauseMs) << c.name;
         EXPECT_EQ(parsed.input, c.input) << c.name;
+        EXPECT_EQ(parsed.replies, c.replies) << c.name;
+        EXPECT_EQ(parsed.json, c.json) << c.name;
     }
 }
 
@@ -62,6 +66,8 @@ TEST(ParseBatchArguments, BadOptionsAndValues) {
         {"-v"},
         {""},
         {"--help", "x"},
+        {"--replies"},                     // no FILE
+        {"--json", "3", "x"},              // takes no value: "3" is the FILE
     };
     for (const auto& arguments : cases) {
         std::string shown;

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <string>
 
+#include "batch_progress.h"
+#include "fake_code_page.h"
 #include "printed_text.h"
 
 namespace {
@@ -82,6 +84,55 @@ TEST(BatchExitStatus, FromWhatBecameOfTheCommands) {
         counts.refused = c.refused, counts.unanswered = c.unanswered, counts.notSent = c.notSent;
         EXPECT_EQ(BatchExitStatus(counts), c.status) << c.name;
     }
+}
+
+TEST(WriteCommandObject, EveryOutcomeAndAReply) {
+    const Reply reply = {reinterpret_cast<const unsigned char*>("OK! \xF8\r\n\0x"), 9};
+    const struct {
+        CommandOutcome outcome;
+        const Reply* reply;
+        std::string object;
+    } cases[] = {
+        {CommandOutcome::Acknowledged, nullptr, R"("outcome":"acknowledged"})"},
+        {CommandOutcome::Acknowledged, &reply, R"("outcome":"acknowledged","reply":"OK! \u00f8\r\n"})"},
+        {CommandOutcome::Refused, nullptr, R"("outcome":"refused"})"},
+        {CommandOutcome::Unanswered, nullptr, R"("outcome":"unanswered"})"},
+        {CommandOutcome::HoldsNul, nullptr, R"("outcome":"not-sent-nul"})"},
+        {CommandOutcome::ConversationLost, nullptr, R"("outcome":"not-sent-lost"})"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrintedText([&](std::FILE* out) {
+                      WriteCommandObject(out, 4, "FIND \"M 31\"", c.outcome, c.reply, FakeCodePage());
+                  }),
+                  R"({"line":4,"command":"FIND \"M 31\"",)" + c.object + "\r\n");
+    }
+    BatchCounts counts;
+    counts.sent = 3, counts.acknowledged = 1, counts.refused = 1, counts.unanswered = 1;
+    counts.notSent = 2;
+    EXPECT_EQ(PrintedText([&](std::FILE* out) { PrintJsonSummary(out, counts); }),
+              R"({"sent":3,"acknowledged":1,"refused":1,"unanswered":1,"notSent":2})" "\r\n");
+}
+
+TEST(BatchProgress, TheLineAndWhenItIsDrawn) {
+    EXPECT_EQ(ProgressText(120, true, 450, 1000, 12999), "ZenoltBatch: 120 sent, 45% of the script read, 0:12");
+    EXPECT_EQ(ProgressText(0, true, 0, 0, 0), "ZenoltBatch: 0 sent, 100% of the script read, 0:00");
+    EXPECT_EQ(ProgressText(7, false, 99, 0, 3723000), "ZenoltBatch: 7 sent, 1:02:03");
+    BatchProgress progress;
+    progress.startMs = 1000;
+    const std::string drawn = PrintedText([&](std::FILE* err) {
+        ShowProgress(err, progress, 100, 0, 1000);  // the first: drawn
+        ShowProgress(err, progress, 101, 0, 1099);  // too soon
+        ShowProgress(err, progress, 9, 0, 1100);    // shorter: blanks over the rest
+        ClearProgress(err, progress);
+        ClearProgress(err, progress);               // nothing shown: nothing to clear
+        ShowProgress(err, progress, 10, 0, 1199);   // too soon, also after a clear
+        ShowProgress(err, progress, 10, 0, 61100);
+    });
+    EXPECT_EQ(drawn,
+              "\rZenoltBatch: 100 sent, 0:00"
+              "\rZenoltBatch: 9 sent, 0:00  "
+              "\r                         \r"
+              "\rZenoltBatch: 10 sent, 1:00");
 }
 
 }  // namespace
