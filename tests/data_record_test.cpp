@@ -6,6 +6,7 @@
 
 #include "fake_code_page.h"
 #include "printed_text.h"
+#include "stream_writes.h"
 
 using namespace std::string_literals;
 
@@ -85,5 +86,17 @@ TEST(WriteJsonRecord, OneLineCountingTheTextBytes) {
               R"({"time":"2026-12-07T21:14:03.120+01:00","bytes":7,"text":"OK! \u00f8\r\n"})"
               "\r\n");
 }
+
+#if ZENOLT_HAVE_STREAM_WRITES
+TEST(Records, EachIsFlushedWholeAtOnce) {
+    const std::string item = "a\r\nb\0"s;
+    const std::vector<std::string> pieces = DeviceWrites([&](std::FILE* out) {
+        WriteTextRecord(out, "T", Bytes(item), item.size());
+        WriteJsonRecord(out, "T", Bytes(item), item.size(), FakeCodePage());
+    });
+    EXPECT_EQ(pieces, (std::vector<std::string>{"T 4 bytes\r\na\r\nb\r\n",
+                                                R"({"time":"T","bytes":4,"text":"a\r\nb"})" "\r\n"}));
+}
+#endif
 
 }  // namespace

@@ -152,4 +152,140 @@ TEST_F(ZenoltBatchEndToEnd, UsageOnRequestAndOnBadUsage) {
     EXPECT_EQ(StandInLog(standIn), std::vector<std::string>{"READY"});
 }
 
+TEST_F(ZenoltBatchEndToEnd, RepliesFollowEachAcknowledgedCommand) {
+    StartPlanetarium("--echo-pokes --refuse-poke-of \"WARP 9\"");
+    const ProgramRun run = RunScript(" --replies", "ZOM+\r\nWARP 9\nGOXY X:1 Y:2\n");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.err, "line 2: refused: WARP 9\r\n");
+    const std::string summary = "sent 3, acknowledged 2, refused 1, unanswered 0, not sent 0\r\n";
+    ASSERT_GE(run.out.size(), summary.size());
+    EXPECT_EQ(run.out.substr(run.out.size() - summary.size()), summary);
+    EXPECT_EQ(WatchRecords(run.out.substr(0, run.out.size() - summary.size())),
+              (std::vector<std::string>{"OK! ZOM+\r\nLAST ZOM+\r\n",
+                                        "OK! GOXY X:1 Y:2\r\nLAST GOXY X:1 Y:2\r\n"}));
+}
+
+TEST_F(ZenoltBatchEndToEnd, JsonObjectsOfEveryCommandLineAndTheSummary) {
+    StartPlanetarium("--echo-pokes --refuse-poke-of \"WARP 9\"");
+    const ProgramRun run =
+        RunScript(" --json --replies", "ZOM+\nWARP 9\n# skipped\nGO\0X\nsay \"\xF8\"\n"s);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.out,
+              R"({"line":1,"command":"ZOM+","outcome":"acknowledged","reply":"OK! ZOM+\r\nLAST ZOM+\r\n"})" "\r\n"
+              R"({"line":2,"command":"WARP 9","outcome":"refused"})" "\r\n"
+              R"({"line":4,"command":"GO\u0000X","outcome":"not-sent-nul"})" "\r\n"
+              R"({"line":5,"command":"say \"\u00f8\"","outcome":"acknowledged",)"
+              R"("reply":"OK! say \"\u00f8\"\r\nLAST say \"\u00f8\"\r\n"})" "\r\n"
+              R"({"sent":3,"acknowledged":2,"refused":1,"unanswered":0,"notSent":1})" "\r\n");
+    EXPECT_EQ(run.err, "line 2: refused: WARP 9\r\nline 4: not sent, it holds a NUL byte: GO\\0X\r\n");
+}
+
+TEST_F(ZenoltBatchEndToEnd, APlanetariumThatEndsDuringAPauseIsReportedAtOnce) {
+    StartPlanetarium("--end-after-pokes 1");
+    const ProgramRun run = RunScript(" --pause 10000", "A\nB\nC\n");
+    ASSERT_TRUE(run.finished);
+    // Without looking during the pause, the batch would find out only when
+    // it pokes B, ten seconds on.
+    EXPECT_LT(run.elapsedMs, 5000u);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.err,
+              "line 2: not sent, the conversation was lost: B\r\n"
+              "not sent: 2 command lines, from line 2 on\r\n");
+    EXPECT_EQ(run.out, "sent 1, acknowledged 1, refused 0, unanswered 0, not sent 2\r\n");
+}
+
+// ZenoltBatch started with pipes for standard input and output, as a program
+// in another language starts it to drive the planetarium.
+struct CoProcess {
+    PROCESS_INFORMATION process = {};
+    HANDLE toBatch = nullptr, fromBatch = nullptr;
+    std::string unread;
+
+    bool Start(const std::string& commandLine) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE in = nullptr, out = nullptr;
+        if (!CreatePipe(&in, &toBatch, &inherit, 0) || !CreatePipe(&fromBatch, &out, &inherit, 0)) {
+            return false;
+        }
+        SetHandleInformation(toBatch, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(fromBatch, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = in;
+        startup.hStdOutput = out;
+        startup.hStdError = out;
+        std::string line = commandLine;
+        const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                            nullptr, &startup, &process);
+        CloseHandle(in);
+        CloseHandle(out);
+        return started != FALSE;
+    }
+
+    void Write(const std::string& bytes) {
+        DWORD written = 0;
+        WriteFile(toBatch, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+
+    // Returns the next line written, CR LF included, or what came within 10 s.
+    std::string ReadLine() {
+        const DWORD start = GetTickCount();
+        for (;;) {
+            const std::string::size_type end = unread.find("\r\n");
+            if (end != std::string::npos) {
+                const std::string line = unread.substr(0, end + 2);
+                unread.erase(0, end + 2);
+                return line;
+            }
+            DWORD available = 0;
+            if (!PeekNamedPipe(fromBatch, nullptr, 0, nullptr, &available, nullptr)) return unread;
+            if (available == 0) {
+                if (GetTickCount() - start > 10000) return unread;
+                Sleep(5);
+                continue;
+            }
+            std::string chunk(available, '\0');
+            DWORD got = 0;
+            ReadFile(fromBatch, &chunk[0], available, &got, nullptr);
+            unread.append(chunk.data(), got);
+        }
+    }
+
+    // Ends the script: standard input reaches its end.
+    void CloseInput() { CloseHandle(toBatch); }
+
+    DWORD Finish() {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
+            TerminateProcess(process.hProcess, 255);
+        }
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        CloseHandle(fromBatch);
+        return code;
+    }
+};
+
+TEST_F(ZenoltBatchEndToEnd, ACoProcessReadsEachAnswerBeforeItWritesTheNextCommand) {
+    StartPlanetarium("--echo-pokes");
+    CoProcess batch;
+    ASSERT_TRUE(batch.Start(ZenoltBatch() + " --json --replies -"));
+    int line = 0;
+    for (const std::string command : {"ZOM+", "GOXY X:1 Y:2", "ZOM-"}) {
+        batch.Write(command + "\n");
+        EXPECT_EQ(batch.ReadLine(), R"({"line":)" + std::to_string(++line) +
+                                        R"(,"command":")" + command +
+                                        R"(","outcome":"acknowledged","reply":"OK! )" + command +
+                                        R"(\r\nLAST )" + command + R"(\r\n"})" "\r\n");
+    }
+    batch.CloseInput();
+    EXPECT_EQ(batch.ReadLine(),
+              R"({"sent":3,"acknowledged":3,"refused":0,"unanswered":0,"notSent":0})" "\r\n");
+    EXPECT_EQ(batch.Finish(), 0u);
+}
+
 }  // namespace
