@@ -2,12 +2,14 @@
 // programs under measurement make, in the same order, and nothing else (no
 // argument splitting, no script reading, no output).
 //   minimal_client poke TEXT   |   minimal_client request   |   minimal_client pokes N
-//   minimal_client listen
+//   minimal_client listen   |   minimal_client replies N
 // "pokes N" pokes "GOXY X:<i> Y:<N-i>" for i from 0 to N-1 in one
 // conversation, asking for each answer's flags, as a batch of N commands does.
 // "listen" is the floor of a watch: a client with a callback that starts an
 // advise link and writes each advised text and CR LF to standard output as
-// it comes, until a WM_QUIT arrives.
+// it comes, until a WM_QUIT arrives. "replies N" makes the pokes of "pokes N"
+// as a client with a callback and requests the item after each one, as a
+// batch with --replies does.
 #include <windows.h>
 #include <ddeml.h>
 
@@ -31,6 +33,36 @@ HDDEDATA CALLBACK OnAdvise(UINT type, UINT, HCONV, HSZ, HSZ, HDDEDATA data, ULON
         DdeUnaccessData(data);
     }
     return reinterpret_cast<HDDEDATA>(DDE_FACK);
+}
+
+HDDEDATA CALLBACK OnNothing(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    return nullptr;
+}
+
+int Replies(int count) {
+    DWORD instance = 0;
+    DdeInitializeA(&instance, OnNothing, APPCMD_CLIENTONLY, 0);
+    HSZ service = DdeCreateStringHandleA(instance, "ciel", CP_WINANSI);
+    HSZ topic = DdeCreateStringHandleA(instance, "DdeSkyChart", CP_WINANSI);
+    HSZ item = DdeCreateStringHandleA(instance, "DdeData", CP_WINANSI);
+    HCONV conversation = DdeConnect(instance, service, topic, nullptr);
+    char text[64];
+    for (int i = 0; conversation != nullptr && i < count; ++i) {
+        const int length = std::snprintf(text, sizeof text, "GOXY X:%d Y:%d", i, count - i);
+        DWORD flags = 0;
+        DdeClientTransaction(reinterpret_cast<LPBYTE>(text), static_cast<DWORD>(length + 1),
+                             conversation, item, CF_TEXT, XTYP_POKE, 1000, &flags);
+        HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT, XTYP_REQUEST,
+                                             1000, nullptr);
+        DWORD size = 0;
+        if (data != nullptr && DdeAccessData(data, &size) != nullptr) DdeUnaccessData(data);
+    }
+    DdeDisconnect(conversation);
+    DdeFreeStringHandle(instance, service);
+    DdeFreeStringHandle(instance, topic);
+    DdeFreeStringHandle(instance, item);
+    DdeUninitialize(instance);
+    return 0;
 }
 
 int Listen() {
@@ -59,6 +91,7 @@ int Listen() {
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "listen") == 0) return Listen();
+    if (argc == 3 && std::strcmp(argv[1], "replies") == 0) return Replies(std::atoi(argv[2]));
     const bool poke = argc > 2 && std::strcmp(argv[1], "poke") == 0;
     const bool pokes = argc > 2 && std::strcmp(argv[1], "pokes") == 0;
     DWORD instance = 0;

@@ -60,29 +60,36 @@ wine "$bin/bench_timer.exe" "$rounds" \
     zenolt_poke    "\"$winbin\\Zenolt.exe\" ZOM+" \
     client_request "\"$winbin\\minimal_client.exe\" request" \
     dump_1mib      "\"$winbin\\ZenoltDump.exe\"" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
+echo "Measuring memory of the 1 MiB dump..." >&2
+{
+    echo "do_nothing $(peak_kib "$bin/do_nothing.exe")"
+    echo "client_request $(peak_kib "$bin/minimal_client.exe" request)"
+    echo "dump_1mib $(peak_kib "$bin/ZenoltDump.exe")"
+} >"$scratch/memory"
+stop_planetarium
+# Replies of the small item: what a batch is timed for is its conversation,
+# not the copying of a large one a thousand times.
+start_planetarium --serve "$(winpath "$scratch/item-small")"
 echo "Measuring a batch of 1000 commands, $rounds rounds..." >&2
 write_script 10 "$scratch/batch-10"
 write_script 1000 "$scratch/batch-1000"
 write_script 1000000 "$scratch/batch-1000000"
 wine "$bin/bench_timer.exe" "$rounds" \
     client_1000    "\"$winbin\\minimal_client.exe\" pokes 1000" \
-    batch_1000     "\"$winbin\\ZenoltBatch.exe\" \"$(winpath "$scratch/batch-1000")\"" |
+    batch_1000     "\"$winbin\\ZenoltBatch.exe\" \"$(winpath "$scratch/batch-1000")\"" \
+    client_replies "\"$winbin\\minimal_client.exe\" replies 1000" \
+    batch_replies  "\"$winbin\\ZenoltBatch.exe\" --replies \"$(winpath "$scratch/batch-1000")\"" |
     tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
 echo "Measuring 100 separate Zenolt runs, 5 rounds..." >&2
 wine "$bin/bench_timer.exe" 5 \
     "zenolt_100*100" "\"$winbin\\Zenolt.exe\" GOXY X:1 Y:999" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
 echo "Measuring memory..." >&2
 {
-    echo "do_nothing $(peak_kib "$bin/do_nothing.exe")"
-    echo "client_request $(peak_kib "$bin/minimal_client.exe" request)"
-    echo "dump_1mib $(peak_kib "$bin/ZenoltDump.exe")"
+    echo "dump_small $(peak_kib "$bin/ZenoltDump.exe")"
     echo "batch_10 $(peak_kib "$bin/ZenoltBatch.exe" "$(winpath "$scratch/batch-10")")"
     echo "Measuring memory of a batch of 1,000,000 commands (one run, about 15 minutes)..." >&2
     echo "batch_1000000 $(/usr/bin/time -f %M "$loader" "$bin/ZenoltBatch.exe" \
         "$(winpath "$scratch/batch-1000000")" 2>&1 >"$scratch/batch-1000000.out" | tail -n 1)"
-    stop_planetarium
-    start_planetarium --serve "$(winpath "$scratch/item-small")"
-    echo "dump_small $(peak_kib "$bin/ZenoltDump.exe")"
     stop_planetarium
     echo "Measuring memory of a watch of 100,000 records (one run, about two minutes)..." >&2
     start_planetarium --tick 1
@@ -90,7 +97,7 @@ echo "Measuring memory..." >&2
     echo "watch_100000 $(/usr/bin/time -f %M "$loader" "$bin/ZenoltWatch.exe" --count 100000 \
         2>&1 >/dev/null | tail -n 1)"
     stop_planetarium
-} >"$scratch/memory"
+} >>"$scratch/memory"
 echo "Measuring 1000 changes from poke to record..." >&2
 start_planetarium --echo-pokes
 wine "$bin/advise_latency.exe" 1000 \
@@ -113,6 +120,7 @@ awk -F'\t' -v rounds="$rounds" '
         row("ZenoltDump, 1 MiB item", "P:dump_1mib", "2: minimal client", "P:client_request", 1.10)
         row("Zenolt usage list", "P:zenolt_usage", "1: do-nothing", "P:do_nothing", 1.20)
         row("ZenoltBatch, 1000 commands", "P:batch_1000", "2: 1000 pokes", "P:client_1000", 1.10)
+        row("  the same, --replies", "P:batch_replies", "2: 1000 pairs", "P:client_replies", 1.10)
         separate = median["P:zenolt_100"] * 10
         printf "| %-27s | %7.0f | %-17s | %7.1f | %5.1f | %4d | %-4s |\n", "1000 Zenolt runs (100 x 10)", separate,
             "ZenoltBatch 1000", median["P:batch_1000"], separate / median["P:batch_1000"], 50,
