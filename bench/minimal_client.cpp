@@ -1,15 +1,15 @@
 // The floor for the DDE conversation itself: the same DDE calls as the
 // programs under measurement make, in the same order, and nothing else (no
-// argument splitting, no script reading, no output).
+// argument splitting, no script reading, no output but a watch's).
 //   minimal_client poke TEXT   |   minimal_client request   |   minimal_client pokes N
-//   minimal_client listen   |   minimal_client replies N
+//   minimal_client replies N   |   minimal_client listen
 // "pokes N" pokes "GOXY X:<i> Y:<N-i>" for i from 0 to N-1 in one
 // conversation, asking for each answer's flags, as a batch of N commands does.
-// "listen" is the floor of a watch: a client with a callback that starts an
-// advise link and writes each advised text and CR LF to standard output as
-// it comes, until a WM_QUIT arrives. "replies N" makes the pokes of "pokes N"
-// as a client with a callback and requests the item after each one, as a
-// batch with --replies does.
+// "replies N" makes the same pokes as a client with a callback and requests
+// the item after each one, as a batch with --replies does. "listen" is the
+// floor of a watch: a client with a callback that starts an advise link and
+// writes each advised text and CR LF to standard output as it comes, until a
+// WM_QUIT arrives.
 #include <windows.h>
 #include <ddeml.h>
 
@@ -18,6 +18,12 @@
 #include <cstring>
 
 namespace {
+
+struct Link {
+    DWORD instance = 0;
+    HSZ service = nullptr, topic = nullptr, item = nullptr;
+    HCONV conversation = nullptr;
+};
 
 HANDLE output = nullptr;
 
@@ -35,94 +41,78 @@ HDDEDATA CALLBACK OnAdvise(UINT type, UINT, HCONV, HSZ, HSZ, HDDEDATA data, ULON
     return reinterpret_cast<HDDEDATA>(DDE_FACK);
 }
 
-HDDEDATA CALLBACK OnNothing(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
-    return nullptr;
+Link Open(PFNCALLBACK callback, DWORD command) {
+    Link l;
+    DdeInitializeA(&l.instance, callback, command, 0);
+    l.service = DdeCreateStringHandleA(l.instance, "ciel", CP_WINANSI);
+    l.topic = DdeCreateStringHandleA(l.instance, "DdeSkyChart", CP_WINANSI);
+    l.item = DdeCreateStringHandleA(l.instance, "DdeData", CP_WINANSI);
+    l.conversation = DdeConnect(l.instance, l.service, l.topic, nullptr);
+    return l;
 }
 
-int Replies(int count) {
-    DWORD instance = 0;
-    DdeInitializeA(&instance, OnNothing, APPCMD_CLIENTONLY, 0);
-    HSZ service = DdeCreateStringHandleA(instance, "ciel", CP_WINANSI);
-    HSZ topic = DdeCreateStringHandleA(instance, "DdeSkyChart", CP_WINANSI);
-    HSZ item = DdeCreateStringHandleA(instance, "DdeData", CP_WINANSI);
-    HCONV conversation = DdeConnect(instance, service, topic, nullptr);
+void Close(const Link& l) {
+    DdeDisconnect(l.conversation);
+    DdeFreeStringHandle(l.instance, l.service);
+    DdeFreeStringHandle(l.instance, l.topic);
+    DdeFreeStringHandle(l.instance, l.item);
+    DdeUninitialize(l.instance);
+}
+
+HDDEDATA Poke(const Link& l, const char* text, LPDWORD flags) {
+    return DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(text)),
+                                static_cast<DWORD>(std::strlen(text) + 1), l.conversation, l.item,
+                                CF_TEXT, XTYP_POKE, 1000, flags);
+}
+
+void Request(const Link& l, DWORD timeoutMs) {
+    HDDEDATA data = DdeClientTransaction(nullptr, 0, l.conversation, l.item, CF_TEXT, XTYP_REQUEST,
+                                         timeoutMs, nullptr);
+    DWORD size = 0;
+    if (data != nullptr && DdeAccessData(data, &size) != nullptr) DdeUnaccessData(data);
+}
+
+// The pokes of "pokes N", each followed by a request with replies.
+void Pokes(const Link& l, int count, bool replies) {
     char text[64];
-    for (int i = 0; conversation != nullptr && i < count; ++i) {
-        const int length = std::snprintf(text, sizeof text, "GOXY X:%d Y:%d", i, count - i);
+    for (int i = 0; l.conversation != nullptr && i < count; ++i) {
+        std::snprintf(text, sizeof text, "GOXY X:%d Y:%d", i, count - i);
         DWORD flags = 0;
-        DdeClientTransaction(reinterpret_cast<LPBYTE>(text), static_cast<DWORD>(length + 1),
-                             conversation, item, CF_TEXT, XTYP_POKE, 1000, &flags);
-        HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT, XTYP_REQUEST,
-                                             1000, nullptr);
-        DWORD size = 0;
-        if (data != nullptr && DdeAccessData(data, &size) != nullptr) DdeUnaccessData(data);
+        Poke(l, text, &flags);
+        if (replies) Request(l, 1000);
     }
-    DdeDisconnect(conversation);
-    DdeFreeStringHandle(instance, service);
-    DdeFreeStringHandle(instance, topic);
-    DdeFreeStringHandle(instance, item);
-    DdeUninitialize(instance);
-    return 0;
 }
 
-int Listen() {
+void Listen(const Link& l) {
     output = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD instance = 0;
-    DdeInitializeA(&instance, OnAdvise, APPCMD_CLIENTONLY, 0);
-    HSZ service = DdeCreateStringHandleA(instance, "ciel", CP_WINANSI);
-    HSZ topic = DdeCreateStringHandleA(instance, "DdeSkyChart", CP_WINANSI);
-    HSZ item = DdeCreateStringHandleA(instance, "DdeData", CP_WINANSI);
-    HCONV conversation = DdeConnect(instance, service, topic, nullptr);
-    if (conversation != nullptr &&
-        DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT, XTYP_ADVSTART, 5000, nullptr)) {
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
-        DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT, XTYP_ADVSTOP, 1000, nullptr);
+    if (l.conversation == nullptr ||
+        !DdeClientTransaction(nullptr, 0, l.conversation, l.item, CF_TEXT, XTYP_ADVSTART, 5000,
+                              nullptr)) {
+        return;
     }
-    DdeDisconnect(conversation);
-    DdeFreeStringHandle(instance, service);
-    DdeFreeStringHandle(instance, topic);
-    DdeFreeStringHandle(instance, item);
-    DdeUninitialize(instance);
-    return 0;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    DdeClientTransaction(nullptr, 0, l.conversation, l.item, CF_TEXT, XTYP_ADVSTOP, 1000, nullptr);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "listen") == 0) return Listen();
-    if (argc == 3 && std::strcmp(argv[1], "replies") == 0) return Replies(std::atoi(argv[2]));
-    const bool poke = argc > 2 && std::strcmp(argv[1], "poke") == 0;
-    const bool pokes = argc > 2 && std::strcmp(argv[1], "pokes") == 0;
-    DWORD instance = 0;
-    DdeInitializeA(&instance, nullptr, APPCLASS_MONITOR, 0);
-    HSZ service = DdeCreateStringHandleA(instance, "ciel", CP_WINANSI);
-    HSZ topic = DdeCreateStringHandleA(instance, "DdeSkyChart", CP_WINANSI);
-    HSZ item = DdeCreateStringHandleA(instance, "DdeData", CP_WINANSI);
-    HCONV conversation = DdeConnect(instance, service, topic, nullptr);
-    if (conversation != nullptr && poke) {
-        DdeClientTransaction(reinterpret_cast<LPBYTE>(argv[2]),
-                             static_cast<DWORD>(std::strlen(argv[2]) + 1), conversation, item,
-                             CF_TEXT, XTYP_POKE, 1000, nullptr);
-    } else if (conversation != nullptr && pokes) {
-        const int count = std::atoi(argv[2]);
-        char text[64];
-        for (int i = 0; i < count; ++i) {
-            const int length = std::snprintf(text, sizeof text, "GOXY X:%d Y:%d", i, count - i);
-            DWORD flags = 0;
-            DdeClientTransaction(reinterpret_cast<LPBYTE>(text), static_cast<DWORD>(length + 1),
-                                 conversation, item, CF_TEXT, XTYP_POKE, 1000, &flags);
-        }
-    } else if (conversation != nullptr) {
-        HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT,
-                                             XTYP_REQUEST, 120000, nullptr);
-        DWORD size = 0;
-        if (data != nullptr && DdeAccessData(data, &size) != nullptr) DdeUnaccessData(data);
+    const char* mode = argc > 1 ? argv[1] : "";
+    const int count = argc > 2 ? std::atoi(argv[2]) : 0;
+    const bool withCallback = std::strcmp(mode, "listen") == 0 || std::strcmp(mode, "replies") == 0;
+    const Link l = withCallback ? Open(OnAdvise, APPCMD_CLIENTONLY) : Open(nullptr, APPCLASS_MONITOR);
+    if (std::strcmp(mode, "listen") == 0) {
+        Listen(l);
+    } else if (std::strcmp(mode, "replies") == 0) {
+        Pokes(l, count, true);
+    } else if (std::strcmp(mode, "pokes") == 0) {
+        Pokes(l, count, false);
+    } else if (std::strcmp(mode, "poke") == 0 && argc > 2 && l.conversation != nullptr) {
+        Poke(l, argv[2], nullptr);
+    } else if (l.conversation != nullptr) {
+        Request(l, 120000);
     }
-    DdeDisconnect(conversation);
-    DdeFreeStringHandle(instance, service);
-    DdeFreeStringHandle(instance, topic);
-    DdeFreeStringHandle(instance, item);
-    DdeUninitialize(instance);
+    Close(l);
     return 0;
 }

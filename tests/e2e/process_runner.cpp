@@ -95,14 +95,8 @@ std::vector<std::string> ScratchDirectoriesLeft() {
     return left;
 }
 
-RunningProgram StartProgram(const std::string& commandLine, DWORD creationFlags,
-                            const std::string& inputPath) {
-    RunningProgram program;
-    program.scratch = NewScratchDirectory();
-    HANDLE in = OpenInheritable(inputPath.empty() ? "NUL" : inputPath, GENERIC_READ, OPEN_EXISTING);
-    HANDLE out = OpenInheritable(program.scratch + "stdout", GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE err = OpenInheritable(program.scratch + "stderr", GENERIC_WRITE, CREATE_ALWAYS);
-
+bool StartWithHandles(const std::string& commandLine, HANDLE in, HANDLE out, HANDLE err,
+                      DWORD creationFlags, PROCESS_INFORMATION& process) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -111,10 +105,19 @@ RunningProgram StartProgram(const std::string& commandLine, DWORD creationFlags,
     startup.hStdError = err;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
+                          nullptr, &startup, &process) != FALSE;
+}
 
+RunningProgram StartProgram(const std::string& commandLine, DWORD creationFlags,
+                            const std::string& inputPath) {
+    RunningProgram program;
+    program.scratch = NewScratchDirectory();
+    HANDLE in = OpenInheritable(inputPath.empty() ? "NUL" : inputPath, GENERIC_READ, OPEN_EXISTING);
+    HANDLE out = OpenInheritable(program.scratch + "stdout", GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = OpenInheritable(program.scratch + "stderr", GENERIC_WRITE, CREATE_ALWAYS);
     program.startTicks = GetTickCount();
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
-                        nullptr, &startup, &program.process)) {
+    if (!StartWithHandles(commandLine, in, out, err, creationFlags, program.process)) {
         program.failure = "CreateProcessA failed: " + std::to_string(GetLastError());
     }
     CloseHandle(in);

@@ -24,6 +24,13 @@ struct RunningProgram {
     std::string failure;  // why it could not be started; empty when it was
 };
 
+// Starts commandLine exactly as given (CreateProcessA re-quotes nothing),
+// its standard streams the inheritable handles in, out and err, with the
+// given process creation flags. Returns whether it started; the caller
+// closes its own copies of the handles.
+bool StartWithHandles(const std::string& commandLine, HANDLE in, HANDLE out, HANDLE err,
+                      DWORD creationFlags, PROCESS_INFORMATION& process);
+
 // Starts commandLine exactly as given (CreateProcessA re-quotes nothing) with
 // standard output and error going to files, standard input read from the
 // file inputPath (the NUL device when empty), and the given process creation

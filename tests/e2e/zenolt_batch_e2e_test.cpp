@@ -211,18 +211,10 @@ struct CoProcess {
         }
         SetHandleInformation(toBatch, HANDLE_FLAG_INHERIT, 0);
         SetHandleInformation(fromBatch, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = in;
-        startup.hStdOutput = out;
-        startup.hStdError = out;
-        std::string line = commandLine;
-        const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                            nullptr, &startup, &process);
+        const bool started = StartWithHandles(commandLine, in, out, out, 0, process);
         CloseHandle(in);
         CloseHandle(out);
-        return started != FALSE;
+        return started;
     }
 
     void Write(const std::string& bytes) {
