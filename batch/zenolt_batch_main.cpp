@@ -9,6 +9,8 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -57,9 +59,11 @@ int main(int argc, char** argv) {
     BatchProgress progress;
     DWORD consoleMode = 0;
     const bool onConsole = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &consoleMode) != 0;
-    const long long size = fromStandardInput ? -1 : _filelengthi64(descriptor);
-    progress.ofFile = size >= 0;
-    progress.scriptSize = size >= 0 ? static_cast<unsigned long long>(size) : 0;
+    // A share of the script read means something only for a file on disk.
+    struct _stati64 script = {};
+    progress.ofFile = !fromStandardInput && _fstati64(descriptor, &script) == 0 &&
+                      (script.st_mode & _S_IFREG) != 0;
+    progress.scriptSize = progress.ofFile ? static_cast<unsigned long long>(script.st_size) : 0;
     ScriptReader reader;
     StartScript(reader, ReadFromDescriptor, &descriptor);
     const BatchCounts counts = RunBatch(reader, arguments, onConsole ? &progress : nullptr);

@@ -7,51 +7,40 @@
 
 namespace {
 
-WatchArguments Parsed(std::vector<const char*> arguments) {
-    arguments.insert(arguments.begin(), "ZenoltWatch");
-    return ParseWatchArguments(static_cast<int>(arguments.size()), arguments.data());
-}
-
-TEST(ParseWatchArguments, OptionsInAnyOrder) {
+// The options ZenoltWatch takes and their bounds; how options are read is
+// the batch's too, and tested with its arguments.
+TEST(ParseWatchArguments, OptionsAndTheirBounds) {
     const struct {
         std::vector<const char*> arguments;
-        bool now, json;
-        unsigned long count, timeoutMs, pollMs;
+        bool good;
+        unsigned long count = 0, timeoutMs = 0, pollMs = 0;
     } cases[] = {
-        {{}, false, false, 0, 0, 0},
-        {{"--now", "--json"}, true, true, 0, 0, 0},
-        {{"--count", "1", "--timeout", "60000"}, false, false, 1, 60000, 0},
-        {{"--poll", "50", "--now", "--count", "4294967295"}, true, false, 4294967295UL, 0, 50},
-        {{"--timeout", "1", "--poll", "3600000", "--timeout", "3600000"}, false, false, 0, 3600000,
-         3600000},
+        {{}, true, 0, 0, 0},
+        {{"--now", "--json", "--count", "1", "--timeout", "1", "--poll", "50"}, true, 1, 1, 50},
+        {{"--count", "4294967295", "--timeout", "3600000", "--poll", "3600000"}, true,
+         4294967295UL, 3600000, 3600000},
+        {{"--count", "0"}, false},       {{"--count", "4294967296"}, false},
+        {{"--count", "4294967300"}, false},  // past 32 bits: must not wrap to 4
+        {{"--timeout", "0"}, false},     {{"--timeout", "3600001"}, false},
+        {{"--poll", "49"}, false},       {{"--poll", "3600001"}, false},
+        {{"--json", "--help"}, false},   {{"now"}, false},  // every argument is an option
     };
     for (const auto& c : cases) {
-        const WatchArguments parsed = Parsed(c.arguments);
-        EXPECT_FALSE(parsed.showUsage || parsed.badUsage);
-        EXPECT_EQ(parsed.now, c.now);
-        EXPECT_EQ(parsed.json, c.json);
-        EXPECT_EQ(parsed.count, c.count);
-        EXPECT_EQ(parsed.timeoutMs, c.timeoutMs);
-        EXPECT_EQ(parsed.pollMs, c.pollMs);
-    }
-    EXPECT_TRUE(Parsed({"--help"}).showUsage);
-}
-
-TEST(ParseWatchArguments, BadOptionsAndValues) {
-    const std::vector<std::vector<const char*>> cases = {
-        {"--count", "0"},          {"--count", "4294967296"}, {"--count", "4294967300"},
-        {"--count"},
-        {"--timeout", "0"},        {"--timeout", "3600001"},  {"--poll", "49"},
-        {"--poll", "3600001"},     {"--poll", "1e3"},         {"--now", "--count", "-1"},
-        {"--json", "--help"},      {"-n"},                    {"now"},
-        {""},
-    };
-    for (const auto& arguments : cases) {
+        std::vector<const char*> argv = {"ZenoltWatch"};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        const WatchArguments parsed = ParseWatchArguments(static_cast<int>(argv.size()), argv.data());
         std::string shown;
-        for (const char* a : arguments) shown += std::string("[") + a + "]";
-        EXPECT_TRUE(Parsed(arguments).badUsage) << shown;
-        EXPECT_FALSE(Parsed(arguments).showUsage) << shown;
+        for (const char* a : c.arguments) shown += std::string("[") + a + "]";
+        EXPECT_EQ(parsed.badUsage, !c.good) << shown;
+        EXPECT_FALSE(parsed.showUsage) << shown;
+        if (!c.good) continue;
+        EXPECT_EQ(parsed.now && parsed.json, c.arguments.size() == 8) << shown;
+        EXPECT_EQ(parsed.count, c.count) << shown;
+        EXPECT_EQ(parsed.timeoutMs, c.timeoutMs) << shown;
+        EXPECT_EQ(parsed.pollMs, c.pollMs) << shown;
     }
+    const char* const help[] = {"ZenoltWatch", "--help"};
+    EXPECT_TRUE(ParseWatchArguments(2, help).showUsage);
 }
 
 }  // namespace

@@ -103,15 +103,6 @@ TEST_F(RunWatchTest, HowTheWatchEnds) {
     }
 }
 
-TEST_F(RunWatchTest, NoPlanetariumIsTheConnectFailure) {
-    fakeDde.planetariumRunning = false;
-    const CapturedOutput output = Run({"--now"});
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(output.out, "");
-    EXPECT_EQ(output.err, "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\n");
-    EXPECT_EQ(fakeDde.calls, Joined(ExpectedClientOpening(), {ExpectedTeardown("null")}));
-}
-
 TEST_F(RunWatchTest, NowRequestsTheValueBeforeTheLinkStarts) {
     fakeDde.requestAnswers = {{true, "as it is\0"s}};
     fakeDde.events = {{10, FakeEvent::Advise, "changed\0"s}};

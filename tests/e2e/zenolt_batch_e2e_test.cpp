@@ -201,7 +201,6 @@ TEST_F(ZenoltBatchEndToEnd, APlanetariumThatEndsDuringAPauseIsReportedAtOnce) {
 struct CoProcess {
     PROCESS_INFORMATION process = {};
     HANDLE toBatch = nullptr, fromBatch = nullptr;
-    std::string unread;
 
     bool Start(const std::string& commandLine) {
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -222,28 +221,24 @@ struct CoProcess {
         WriteFile(toBatch, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 
-    // Returns the next line written, CR LF included, or what came within 10 s.
+    // Returns the next line written, CR LF included, or what came of it
+    // within 10 s.
     std::string ReadLine() {
+        std::string line;
         const DWORD start = GetTickCount();
-        for (;;) {
-            const std::string::size_type end = unread.find("\r\n");
-            if (end != std::string::npos) {
-                const std::string line = unread.substr(0, end + 2);
-                unread.erase(0, end + 2);
-                return line;
-            }
-            DWORD available = 0;
-            if (!PeekNamedPipe(fromBatch, nullptr, 0, nullptr, &available, nullptr)) return unread;
-            if (available == 0) {
-                if (GetTickCount() - start > 10000) return unread;
+        while (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) {
+            DWORD available = 0, got = 0;
+            char c = 0;
+            if (!PeekNamedPipe(fromBatch, nullptr, 0, nullptr, &available, nullptr)) break;
+            if (available > 0 && ReadFile(fromBatch, &c, 1, &got, nullptr) && got == 1) {
+                line += c;
+            } else if (GetTickCount() - start > 10000) {
+                break;
+            } else {
                 Sleep(5);
-                continue;
             }
-            std::string chunk(available, '\0');
-            DWORD got = 0;
-            ReadFile(fromBatch, &chunk[0], available, &got, nullptr);
-            unread.append(chunk.data(), got);
         }
+        return line;
     }
 
     // Ends the script: standard input reaches its end.
