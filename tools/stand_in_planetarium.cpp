@@ -216,10 +216,24 @@ bool PostToClient(HWND client, HWND server, UINT type, UINT_PTR low, ATOM item) 
     return false;
 }
 
-// The data message for a request: a block the client takes over, holding the
-// header and then exactly the item's bytes (the header's size counted up to
-// Value, not with sizeof, or the client would see the padding as data).
-HGLOBAL DataBlockOf(const std::vector<BYTE>& bytes, UINT format) {
+// Posts a data message with block to the client; returns whether it was
+// posted, and frees the block when it was not. Windows hands the block over
+// to the client, which frees it. Under Wine the client receives a copy and
+// nobody frees the stand-in's block: after 65535 messages the stand-in would
+// have no memory handles left and post nothing more, so under Wine it frees
+// the block once the message is on its way.
+bool PostDataToClient(HWND client, HWND server, HGLOBAL block, ATOM item) {
+    const bool posted =
+        PostToClient(client, server, WM_DDE_DATA, reinterpret_cast<UINT_PTR>(block), item);
+    if (!posted || underWine) GlobalFree(block);
+    return posted;
+}
+
+// The data message for a request (response) or an advise: a block the client
+// takes over, holding the header and then exactly the item's bytes (the
+// header's size counted up to Value, not with sizeof, or the client would see
+// the padding as data).
+HGLOBAL DataBlockOf(const std::vector<BYTE>& bytes, UINT format, bool response) {
     const SIZE_T header = FIELD_OFFSET(DDEDATA, Value);
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, header + bytes.size());
     if (block == nullptr) return nullptr;
@@ -229,7 +243,7 @@ HGLOBAL DataBlockOf(const std::vector<BYTE>& bytes, UINT format) {
         return nullptr;
     }
     std::memset(data, 0, header);
-    data->fResponse = 1;
+    data->fResponse = response ? 1 : 0;
     data->fRelease = 1;
     data->cfFormat = static_cast<short>(format);
     if (!bytes.empty()) {
@@ -265,10 +279,8 @@ void AnswerRequest(const MSG& message) {
     if (IsWindow(server) && IsWindow(client)) {
         if (settings.refuseRequest) {
             posted = PostToClient(client, server, WM_DDE_ACK, 0, item);
-        } else if (HGLOBAL block = DataBlockOf(bytes, format)) {
-            posted = PostToClient(client, server, WM_DDE_DATA,
-                                  reinterpret_cast<UINT_PTR>(block), item);
-            if (!posted) GlobalFree(block);
+        } else if (HGLOBAL block = DataBlockOf(bytes, format, true)) {
+            posted = PostDataToClient(client, server, block, item);
         }
     }
     if (!posted) GlobalDeleteAtom(item);
@@ -323,25 +335,35 @@ void DropVanishedClients() {
     }
 }
 
-// Sends the item to every advise link. Each data message carries a reference
-// to the item's atom, which its client deletes as the data arrives; under
-// Wine, DdePostAdvise adds one reference for all the links it posts to, so
-// with two links or more the atom would vanish under the later clients (and
-// under any request in flight), which then drop what they receive. So the
-// stand-in adds the references the other links need. With no link there is
-// nothing to send (and Wine would keep one more reference for each call).
+// Sends the item to every advise link, as Windows' DDE library does for
+// DdePostAdvise: one data message to each client, carrying a reference to the
+// item's atom, which the client deletes as the data arrives, and asking for
+// no acknowledgement. The stand-in posts them itself: under Wine,
+// DdePostAdvise adds one atom reference for all the links (the atom vanishes
+// under the later clients, which then drop what they receive), gives up at
+// the first link it cannot post to, and stops delivering altogether after
+// 65535 messages (see PostDataToClient). Returns whether every link was sent
+// the item.
 bool PostAdviseToLinks() {
     DropVanishedClients();
-    if (adviseLinks.empty()) return true;
-    if (underWine) {
-        for (std::size_t i = 1; i < adviseLinks.size(); ++i) GlobalAddAtomA("DdeData");
+    bool all = true;
+    for (const HCONV conversation : adviseLinks) {
+        CONVINFO info = {};
+        info.cb = sizeof info;
+        HGLOBAL block = nullptr;
+        const ATOM item = GlobalAddAtomA("DdeData");
+        const bool posted = DdeQueryConvInfo(conversation, QID_SYNC, &info) != 0 &&
+                            (block = DataBlockOf(currentItem, CF_TEXT, false)) != nullptr &&
+                            PostDataToClient(info.hwndPartner, info.hwnd, block, item);
+        if (!posted) {
+            GlobalDeleteAtom(item);
+            all = false;
+        }
     }
-    return DdePostAdvise(instance, topicName, itemName) != FALSE;
+    return all;
 }
 
-// Sends each queued value of the item to every advise link, in order. The DDE
-// library asks for the data of each link with XTYP_ADVREQ, answered from
-// currentItem.
+// Sends each queued value of the item to every advise link, in order.
 void AdvisePending() {
     while (!pendingAdvises.empty()) {
         currentItem = pendingAdvises.front();
@@ -419,8 +441,6 @@ HDDEDATA CALLBACK OnDdeEvent(UINT type, UINT format, HCONV conversation, HSZ nam
             LogLine("ADVSTOP item=" + NameOf(name2) + " format=" + std::to_string(format));
             ForgetAdviseLink(conversation);
             return nullptr;
-        case XTYP_ADVREQ:
-            return DataHandleOf(currentItem, name2, format);
         case XTYP_DISCONNECT:
             LogDisconnect();
             ForgetAdviseLink(conversation);
