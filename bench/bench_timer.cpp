@@ -1,6 +1,7 @@
 // Times whole program runs from inside Windows (under Wine: without the cost
 // of the wine launcher), interleaving the commands round by round so that a
-// busy moment of the machine falls on all of them alike.
+// busy moment of the machine falls on all of them alike, every other round
+// in the other order.
 //
 //   bench_timer ROUNDS NAME "COMMAND LINE" [NAME "COMMAND LINE"]...
 //
@@ -93,8 +94,12 @@ int main(int argc, char** argv) {
     }
     for (Measured& m : measured) RunOnce(m);  // warm-up, not counted
     for (Measured& m : measured) m.ms.clear();
+    // Every other round runs the commands the other way round, so that each
+    // command follows a different one in turn: a run can leave the machine
+    // (and the planetarium) busy for the next one for a while.
     for (int round = 0; round < rounds; ++round) {
-        for (Measured& m : measured) {
+        for (std::size_t i = 0; i < measured.size(); ++i) {
+            Measured& m = measured[round % 2 == 0 ? i : measured.size() - 1 - i];
             if (!RunOnce(m)) {
                 std::fprintf(stderr, "cannot start: %s\n", m.commandLine.c_str());
                 return 1;

@@ -46,18 +46,18 @@ head -c $((1024 * 1024 - 1)) /dev/zero | tr '\0' 'x' >"$scratch/item-1mib"
 printf '\0' >>"$scratch/item-1mib"
 printf 'ZOM+ok\0' >"$scratch/item-small"
 
+# Each program is timed interleaved with its floor alone: a run can leave the
+# machine, or the planetarium, busy for a while, and whatever runs next pays.
 echo "Measuring $rounds interleaved rounds of each run..." >&2
 wine "$bin/bench_timer.exe" "$rounds" \
-    do_nothing     "\"$winbin\\do_nothing.exe\"" \
     client_absent  "\"$winbin\\minimal_client.exe\" poke ZOM+" \
     zenolt_absent  "\"$winbin\\Zenolt.exe\" ZOM+" | tr -d '\r' | sed 's/^/A:/' >"$scratch/times"
+wine "$bin/bench_timer.exe" "$rounds" \
+    do_nothing     "\"$winbin\\do_nothing.exe\"" \
+    zenolt_usage   "\"$winbin\\Zenolt.exe\"" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
 
 start_planetarium --serve "$(winpath "$scratch/item-1mib")"
 wine "$bin/bench_timer.exe" "$rounds" \
-    do_nothing     "\"$winbin\\do_nothing.exe\"" \
-    zenolt_usage   "\"$winbin\\Zenolt.exe\"" \
-    client_poke    "\"$winbin\\minimal_client.exe\" poke ZOM+" \
-    zenolt_poke    "\"$winbin\\Zenolt.exe\" ZOM+" \
     client_request "\"$winbin\\minimal_client.exe\" request" \
     dump_1mib      "\"$winbin\\ZenoltDump.exe\"" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
 echo "Measuring memory of the 1 MiB dump..." >&2
@@ -70,13 +70,18 @@ stop_planetarium
 # Replies of the small item: what a batch is timed for is its conversation,
 # not the copying of a large one a thousand times.
 start_planetarium --serve "$(winpath "$scratch/item-small")"
+wine "$bin/bench_timer.exe" "$rounds" \
+    client_poke    "\"$winbin\\minimal_client.exe\" poke ZOM+" \
+    zenolt_poke    "\"$winbin\\Zenolt.exe\" ZOM+" | tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
 echo "Measuring a batch of 1000 commands, $rounds rounds..." >&2
 write_script 10 "$scratch/batch-10"
 write_script 1000 "$scratch/batch-1000"
 write_script 1000000 "$scratch/batch-1000000"
 wine "$bin/bench_timer.exe" "$rounds" \
     client_1000    "\"$winbin\\minimal_client.exe\" pokes 1000" \
-    batch_1000     "\"$winbin\\ZenoltBatch.exe\" \"$(winpath "$scratch/batch-1000")\"" \
+    batch_1000     "\"$winbin\\ZenoltBatch.exe\" \"$(winpath "$scratch/batch-1000")\"" |
+    tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
+wine "$bin/bench_timer.exe" "$rounds" \
     client_replies "\"$winbin\\minimal_client.exe\" replies 1000" \
     batch_replies  "\"$winbin\\ZenoltBatch.exe\" --replies \"$(winpath "$scratch/batch-1000")\"" |
     tr -d '\r' | sed 's/^/P:/' >>"$scratch/times"
