@@ -10,17 +10,25 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
         arguments.showUsage = true;
         return arguments;
     }
+    bool server = false;
+    bool dde = false;
+    std::string address;
     const OptionSpec options[] = {
-        {"--timeout", nullptr, &arguments.timeoutMs, 1, kLongestWaitMs},
-        {"--pause", nullptr, &arguments.pauseMs, 0, kLongestWaitMs},
-        {"--replies", &arguments.replies, nullptr, 0, 0},
-        {"--json", &arguments.json, nullptr, 0, 0},
+        {"--timeout", &arguments.timeoutGiven, &arguments.timeoutMs, 1, kLongestWaitMs, nullptr},
+        {"--pause", nullptr, &arguments.pauseMs, 0, kLongestWaitMs, nullptr},
+        {"--replies", &arguments.replies, nullptr, 0, 0, nullptr},
+        {"--json", &arguments.json, nullptr, 0, 0, nullptr},
+        {"--server", &server, nullptr, 0, 0, &address},
+        {"--dde", &dde, nullptr, 0, 0, nullptr},
     };
     int i = 0;
-    if (!ReadOptions(argc, argv, options, sizeof options / sizeof options[0], i)) {
+    if (!ReadOptions(argc, argv, options, sizeof options / sizeof options[0], i) ||
+        (server && dde) || (server && !ParseServerAddress(address, arguments.reach.server))) {
         arguments.badUsage = true;
         return arguments;
     }
+    if (server) arguments.reach.by = ReachBy::ServerOnly;
+    if (dde) arguments.reach.by = ReachBy::DdeOnly;
     // Exactly one FILE, and it is not some other option.
     if (i + 1 != argc || (argv[i][0] == '-' && argv[i][1] != '\0') || argv[i][0] == '\0') {
         arguments.badUsage = true;

@@ -11,6 +11,7 @@ const char* OutcomeWords(CommandOutcome outcome) {
         case CommandOutcome::Unanswered: return "unanswered";
         case CommandOutcome::ConversationLost: return "not sent, the conversation was lost";
         case CommandOutcome::HoldsNul: return "not sent, it holds a NUL byte";
+        case CommandOutcome::TooLong: return "not sent, longer than 1022 bytes";
     }
     return "";
 }
@@ -23,6 +24,7 @@ const char* OutcomeName(CommandOutcome outcome) {
         case CommandOutcome::Unanswered: return "unanswered";
         case CommandOutcome::ConversationLost: return "not-sent-lost";
         case CommandOutcome::HoldsNul: return "not-sent-nul";
+        case CommandOutcome::TooLong: return "not-sent-long";
     }
     return "";
 }
@@ -30,13 +32,14 @@ const char* OutcomeName(CommandOutcome outcome) {
 }  // namespace
 
 void RecordOutcome(BatchCounts& counts, std::FILE* err, unsigned long lineNumber,
-                   const std::string& text, CommandOutcome outcome) {
+                   const std::string& text, CommandOutcome outcome, const std::string* answer) {
     switch (outcome) {
         case CommandOutcome::Acknowledged: ++counts.acknowledged; ++counts.sent; return;
         case CommandOutcome::Refused: ++counts.refused; ++counts.sent; break;
         case CommandOutcome::Unanswered: ++counts.unanswered; ++counts.sent; break;
         case CommandOutcome::ConversationLost: counts.lost = true; ++counts.notSent; break;
-        case CommandOutcome::HoldsNul: ++counts.notSent; break;
+        case CommandOutcome::HoldsNul:
+        case CommandOutcome::TooLong: ++counts.notSent; break;
     }
     std::fprintf(err, "line %lu: %s: ", lineNumber, OutcomeWords(outcome));
     for (char c : text) {
@@ -45,6 +48,10 @@ void RecordOutcome(BatchCounts& counts, std::FILE* err, unsigned long lineNumber
         } else {
             std::fputc(c, err);
         }
+    }
+    if (answer != nullptr) {
+        std::fputs(": ", err);
+        std::fputs(answer->c_str(), err);
     }
     std::fputc('\n', err);
     std::fflush(err);
@@ -75,7 +82,8 @@ void WriteCommandObject(std::FILE* out, unsigned long lineNumber, const std::str
     std::fprintf(out, ",\"outcome\":\"%s\"", OutcomeName(outcome));
     if (reply != nullptr) {
         std::fputs(",\"reply\":", out);
-        WriteJsonString(out, reply->bytes, TextLength(reply->bytes, reply->count), codePage);
+        WriteJsonString(out, reply->bytes, TextLength(reply->bytes, reply->count),
+                        reply->utf8 ? Utf8Text() : codePage);
     }
     std::fputs("}\r\n", out);
     std::fflush(out);

@@ -4,6 +4,7 @@
 
 #include "../common/conversation_wait.h"
 #include "../common/data_record.h"
+#include "../common/tcp_platform.h"
 
 namespace {
 
@@ -13,6 +14,12 @@ HDDEDATA CALLBACK OnBatchEvent(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR,
     return nullptr;
 }
 
+// The conversation of a batch: over DDE or over TCP, whichever opened.
+struct BatchLink {
+    DdeLink dde = {};
+    TcpLink tcp;
+};
+
 // Where the batch writes what became of each command.
 struct BatchOutput {
     const BatchArguments& arguments;
@@ -20,16 +27,30 @@ struct BatchOutput {
     BatchCounts& counts;
 };
 
+// One way of talking to the planetarium, chosen once when the conversation
+// opens; nothing after that asks which it is.
+struct BatchWay {
+    // Returns the outcome line will have if it is not sent: HoldsNul or
+    // TooLong; Acknowledged when it can be sent.
+    CommandOutcome (*check)(const CommandLine& line);
+    // Sends line's command, then counts, reports and writes what became of it.
+    CommandOutcome (*send)(BatchOutput& output, BatchLink& link, const CommandLine& line);
+    // Waits ms in the conversation; returns false as soon as it is lost.
+    bool (*wait)(BatchLink& link, DWORD ms);
+    void (*close)(BatchLink& link);
+};
+
 // Counts and reports what became of the command on line, and writes its
-// record or JSON object, with reply when one was requested; the status line
-// gives way first.
+// record or JSON object, with reply when there is one to write; the status
+// line gives way first. answer, unless null, ends the report line.
 void Tell(BatchOutput& output, const CommandLine& line, CommandOutcome outcome,
-          const Reply* reply) {
+          const Reply* reply, const std::string* answer = nullptr) {
     if (output.progress != nullptr) ClearProgress(stderr, *output.progress);
-    RecordOutcome(output.counts, stderr, line.number, line.text, outcome);
+    RecordOutcome(output.counts, stderr, line.number, line.text, outcome, answer);
     if (output.arguments.json) {
         WriteCommandObject(stdout, line.number, line.text, outcome, reply, SystemAnsiCodePage());
-    } else if (reply != nullptr) {
+    } else if (reply != nullptr && output.arguments.replies &&
+               outcome == CommandOutcome::Acknowledged) {
         WriteTextRecord(stdout, FormatRecordTime(CurrentRecordTime()), reply->bytes, reply->count);
     }
 }
@@ -47,6 +68,81 @@ void TellWithReply(BatchOutput& output, const DdeLink& link, const CommandLine& 
     if (reply.bytes != nullptr) DdeUnaccessData(data);
 }
 
+CommandOutcome CheckForDde(const CommandLine& line) {
+    return line.holdsNul ? CommandOutcome::HoldsNul : CommandOutcome::Acknowledged;
+}
+
+CommandOutcome SendOverDde(BatchOutput& output, BatchLink& link, const CommandLine& line) {
+    const CommandOutcome outcome = PokeCommand(link.dde, line.text, output.arguments.timeoutMs);
+    if (outcome == CommandOutcome::Acknowledged && output.arguments.replies) {
+        TellWithReply(output, link.dde, line);
+    } else {
+        Tell(output, line, outcome, nullptr);
+    }
+    return outcome;
+}
+
+bool WaitOverDde(BatchLink& link, DWORD ms) {
+    return WaitInConversation(link.dde, ms) != WaitEnd::ConversationLost;
+}
+
+void CloseDde(BatchLink& link) { CloseConversation(link.dde); }
+
+const BatchWay kDdeWay = {CheckForDde, SendOverDde, WaitOverDde, CloseDde};
+
+CommandOutcome CheckForTcp(const CommandLine& line) {
+    if (line.holdsNul) return CommandOutcome::HoldsNul;
+    return WhyNotSendableOverTcp(ToServerText(line.text)) != nullptr ? CommandOutcome::TooLong
+                                                                     : CommandOutcome::Acknowledged;
+}
+
+// The reply is told with a refusal always, and with a success when replies
+// are asked for: as JSON exactly as received, as a record or in the report
+// line as the program's own text.
+CommandOutcome SendOverTcp(BatchOutput& output, BatchLink& link, const CommandLine& line) {
+    const unsigned long timeoutMs =
+        output.arguments.timeoutGiven ? output.arguments.timeoutMs : kTcpAnswerTimeoutMs;
+    std::string received;
+    const TcpAnswer answer = SendTcpCommand(link.tcp, ToServerText(line.text), timeoutMs, received);
+    const CommandOutcome outcome = TcpOutcome(answer);
+    const bool withReply = outcome == CommandOutcome::Refused ||
+                           (outcome == CommandOutcome::Acknowledged && output.arguments.replies);
+    if (!withReply) {
+        Tell(output, line, outcome, nullptr);
+        return outcome;
+    }
+    const std::string text = output.arguments.json ? received : FromServerText(received);
+    Reply reply;
+    reply.bytes = reinterpret_cast<const unsigned char*>(text.data());
+    reply.count = text.size();
+    reply.utf8 = output.arguments.json;
+    const std::string refusal = FromServerText(FirstReplyLine(received));
+    Tell(output, line, outcome, &reply, outcome == CommandOutcome::Refused ? &refusal : nullptr);
+    return outcome;
+}
+
+bool WaitOverTcp(BatchLink& link, DWORD ms) { return WaitInTcpConversation(link.tcp, ms); }
+
+void CloseTcp(BatchLink& link) { CloseTcpConversation(link.tcp); }
+
+const BatchWay kTcpWay = {CheckForTcp, SendOverTcp, WaitOverTcp, CloseTcp};
+
+// Opens the conversation arguments ask for: DDE first unless a server is
+// given, then, unless DDE alone is asked for, TCP. Returns the way it goes,
+// or null when the planetarium was not reached (reported on standard error).
+const BatchWay* OpenBatchLink(BatchLink& link, const BatchArguments& arguments) {
+    const ReachBy by = arguments.reach.by;
+    if (by != ReachBy::ServerOnly) {
+        const Unreached unreached = by == ReachBy::DdeOnly ? Unreached::Report : Unreached::Quiet;
+        if (OpenClientConversation(link.dde, OnBatchEvent, unreached)) return &kDdeWay;
+        CloseConversation(link.dde);
+        if (by == ReachBy::DdeOnly) return nullptr;
+    }
+    if (OpenTcpOrReport(link.tcp, arguments.reach, "ZenoltBatch")) return &kTcpWay;
+    CloseTcpConversation(link.tcp);
+    return nullptr;
+}
+
 void UpdateProgress(BatchOutput& output, const ScriptReader& reader) {
     if (output.progress == nullptr) return;
     ShowProgress(stderr, *output.progress, output.counts.sent, reader.bytesTaken, GetTickCount());
@@ -54,14 +150,15 @@ void UpdateProgress(BatchOutput& output, const ScriptReader& reader) {
 
 // Waits ms in the conversation, the status line kept up to date. Returns
 // false as soon as the conversation is found lost.
-bool Pause(BatchOutput& output, const DdeLink& link, const ScriptReader& reader, DWORD ms) {
+bool Pause(BatchOutput& output, const BatchWay& way, BatchLink& link, const ScriptReader& reader,
+           DWORD ms) {
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= ms) return true;
         DWORD slice = ms - elapsed;
         if (output.progress != nullptr && slice > kProgressIntervalMs) slice = kProgressIntervalMs;
-        if (WaitInConversation(link, slice) == WaitEnd::ConversationLost) return false;
+        if (!way.wait(link, slice)) return false;
         UpdateProgress(output, reader);
     }
 }
@@ -85,35 +182,41 @@ CommandOutcome PokeCommand(const DdeLink& link, const std::string& text, DWORD t
     return CommandOutcome::ConversationLost;
 }
 
+CommandOutcome TcpOutcome(TcpAnswer answer) {
+    switch (answer) {
+        case TcpAnswer::Success: return CommandOutcome::Acknowledged;
+        case TcpAnswer::Refusal: return CommandOutcome::Refused;
+        case TcpAnswer::NoAnswer: return CommandOutcome::Unanswered;
+        case TcpAnswer::Lost: return CommandOutcome::ConversationLost;
+    }
+    return CommandOutcome::ConversationLost;
+}
+
 BatchCounts RunBatch(ScriptReader& reader, const BatchArguments& arguments,
                      BatchProgress* progress) {
     BatchCounts counts;
     BatchOutput output = {arguments, progress, counts};
     if (progress != nullptr) progress->startMs = GetTickCount();
-    DdeLink link;
-    counts.reached = OpenClientConversation(link, OnBatchEvent);
+    BatchLink link;
+    const BatchWay* way = OpenBatchLink(link, arguments);
+    counts.reached = way != nullptr;
     CommandLine line;
-    bool poked = false;
+    bool sent = false;
     while (counts.reached && ReadCommandLine(reader, line)) {
-        if (line.holdsNul) {
-            Tell(output, line, CommandOutcome::HoldsNul, nullptr);
+        const CommandOutcome unsendable = way->check(line);
+        if (unsendable != CommandOutcome::Acknowledged) {
+            Tell(output, line, unsendable, nullptr);
             continue;
         }
-        if (poked && arguments.pauseMs > 0 && !Pause(output, link, reader, arguments.pauseMs)) {
+        if (sent && arguments.pauseMs > 0 && !Pause(output, *way, link, reader, arguments.pauseMs)) {
             Tell(output, line, CommandOutcome::ConversationLost, nullptr);
             break;
         }
-        poked = true;
-        const CommandOutcome outcome = PokeCommand(link, line.text, arguments.timeoutMs);
-        if (outcome == CommandOutcome::Acknowledged && arguments.replies) {
-            TellWithReply(output, link, line);
-        } else {
-            Tell(output, line, outcome, nullptr);
-        }
-        if (outcome == CommandOutcome::ConversationLost) break;
+        sent = true;
+        if (way->send(output, link, line) == CommandOutcome::ConversationLost) break;
         UpdateProgress(output, reader);
     }
-    CloseConversation(link);
+    if (way != nullptr) way->close(link);
     if (counts.lost) {
         const unsigned long lostAt = line.number;
         unsigned long left = 1;

@@ -1,10 +1,11 @@
-// Sending a whole script to the planetarium in one DDE conversation.
+// Sending a whole script to the planetarium in one conversation.
 #ifndef ZENOLT_BATCH_BATCH_RUN_H
 #define ZENOLT_BATCH_BATCH_RUN_H
 
 #include <string>
 
 #include "../common/dde_link.h"
+#include "../common/tcp_conversation.h"
 #include "batch_arguments.h"
 #include "batch_progress.h"
 #include "batch_report.h"
@@ -15,10 +16,16 @@
 // unanswered, or the conversation was lost.
 CommandOutcome PokeCommand(const DdeLink& link, const std::string& text, DWORD timeoutMs);
 
-// Opens one conversation with the planetarium as a client with a callback
-// (writing the connect-failure line to standard error when it cannot), pokes
-// every command line that reader gives, in order, and tears the conversation
-// down. Between two pokes it waits arguments.pauseMs in the conversation, so
+// Returns the outcome of a command whose TCP answer was answer.
+CommandOutcome TcpOutcome(TcpAnswer answer);
+
+// Opens one conversation with the planetarium where arguments.reach says (by
+// default DDE as a client with a callback, and when no DDE conversation
+// opens, the TCP command server on this computer), writing the
+// connect-failure line to standard error when none opens; sends every
+// command line that reader gives, in order, and tears the conversation
+// down. Over TCP each command's outcome comes from its reply, and a line
+// the server cannot take is not sent. Between two pokes it waits arguments.pauseMs in the conversation, so
 // that a planetarium that ends meanwhile is noticed at once. Each command not
 // acknowledged is reported on standard error as it happens. With
 // arguments.replies, the item is requested after each acknowledged command

@@ -1,21 +1,15 @@
 // ZenoltBatch: sends a whole script of planetarium commands, one per line, in
-// one DDE conversation, and says what became of each; without arguments,
-// prints its usage text.
+// one conversation, and says what became of each; without arguments, prints
+// its usage text.
 //
 // Exit status: 0 every command acknowledged; 1 the planetarium could not be
 // reached, or the conversation was lost part way; 2 some command was refused,
 // unanswered or could not be sent; 3 bad usage, or the script cannot be read.
-#include <windows.h>
-
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <string>
 
+#include "../common/process_platform.h"
 #include "batch_arguments.h"
 #include "batch_progress.h"
 #include "batch_report.h"
@@ -24,9 +18,7 @@
 #include "script_reader.h"
 
 int main(int argc, char** argv) {
-    // No critical-error or file-not-found message boxes: this is a console
-    // program that scripts run unattended.
-    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    PrepareUnattendedRun();
     const BatchArguments arguments = ParseBatchArguments(argc, argv);
     if (arguments.showUsage) {
         PrintBatchUsage(stdout);
@@ -42,9 +34,9 @@ int main(int argc, char** argv) {
     const std::string name = fromStandardInput ? "standard input" : arguments.input;
     int descriptor = 0;
     if (fromStandardInput) {
-        _setmode(descriptor, _O_BINARY);
+        SetBinaryStream(stdin);
     } else {
-        descriptor = _open(arguments.input.c_str(), _O_RDONLY | _O_BINARY);
+        descriptor = OpenScriptFile(arguments.input.c_str());
         if (descriptor < 0) {
             ReportUnreadableScript(stderr, name, errno);
             return 3;
@@ -53,21 +45,17 @@ int main(int argc, char** argv) {
     // Replies and JSON objects carry the item's bytes unchanged: a CR LF in
     // it stays CR LF, and each line ends in the CR LF written for it.
     const bool binaryOutput = arguments.replies || arguments.json;
-    if (binaryOutput) _setmode(_fileno(stdout), _O_BINARY);
+    if (binaryOutput) SetBinaryStream(stdout);
     // The status line only on a console: a file or a pipe gets exactly the
-    // bytes it always got.
+    // bytes it always got. A share of the script read means something only
+    // for a file on disk.
     BatchProgress progress;
-    DWORD consoleMode = 0;
-    const bool onConsole = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &consoleMode) != 0;
-    // A share of the script read means something only for a file on disk.
-    struct _stati64 script = {};
-    progress.ofFile = !fromStandardInput && _fstati64(descriptor, &script) == 0 &&
-                      (script.st_mode & _S_IFREG) != 0;
-    progress.scriptSize = progress.ofFile ? static_cast<unsigned long long>(script.st_size) : 0;
+    progress.ofFile = !fromStandardInput && RegularFileSize(descriptor, progress.scriptSize);
     ScriptReader reader;
     StartScript(reader, ReadFromDescriptor, &descriptor);
-    const BatchCounts counts = RunBatch(reader, arguments, onConsole ? &progress : nullptr);
-    if (!fromStandardInput) _close(descriptor);
+    const BatchCounts counts =
+        RunBatch(reader, arguments, StreamIsConsole(stderr) ? &progress : nullptr);
+    if (!fromStandardInput) CloseScriptFile(descriptor);
     if (counts.readFailed) ReportUnreadableScript(stderr, name, counts.readError);
     if (counts.reached && arguments.json) {
         PrintJsonSummary(stdout, counts);
@@ -75,7 +63,7 @@ int main(int argc, char** argv) {
         // The summary is a line of text, its line end the console's own.
         if (binaryOutput) {
             std::fflush(stdout);
-            _setmode(_fileno(stdout), _O_TEXT);
+            SetTextStream(stdout);
         }
         PrintSummary(stdout, counts);
     }

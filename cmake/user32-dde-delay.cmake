@@ -4,11 +4,12 @@
 # under Wine) is paid only by runs that talk to the planetarium.
 #
 # Provides the target zenolt_user32_dde_delay, to link instead of user32.
+include(${CMAKE_CURRENT_LIST_DIR}/delay-load.cmake)
 
 # Each DDE function the programs call, and the calls of the thread's message
 # queue that a conversation with a callback waits with, with the bytes of
 # their arguments (the 32-bit stdcall names carry them).
-set(ZENOLT_DDE_FUNCTIONS
+zenolt_delay_load(zenolt_user32_dde_delay user32.dll FUNCTIONS
   DdeInitializeA:16
   DdeCreateStringHandleA:12
   DdeConnect:16
@@ -28,35 +29,3 @@ set(ZENOLT_DDE_FUNCTIONS
   PostThreadMessageA:16
   MsgWaitForMultipleObjects:20)
 
-set(_def "${CMAKE_BINARY_DIR}/user32_dde.def")
-set(_lib "${CMAKE_BINARY_DIR}/libuser32_dde_delay.a")
-set(_content "LIBRARY user32.dll\nEXPORTS\n")
-foreach(_entry IN LISTS ZENOLT_DDE_FUNCTIONS)
-  string(REPLACE ":" ";" _parts "${_entry}")
-  list(GET _parts 0 _name)
-  list(GET _parts 1 _bytes)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    string(APPEND _content "${_name}@${_bytes}\n")
-  else()
-    string(APPEND _content "${_name}\n")
-  endif()
-endforeach()
-file(WRITE "${_def}" "${_content}")
-
-get_filename_component(_compiler_name "${CMAKE_CXX_COMPILER}" NAME)
-string(REGEX REPLACE "-g\\+\\+.*$" "-dlltool" _dlltool_name "${_compiler_name}")
-find_program(ZENOLT_DLLTOOL NAMES ${_dlltool_name} REQUIRED)
-set(_kill_at "")
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(_kill_at "--kill-at")
-endif()
-add_custom_command(
-  OUTPUT "${_lib}"
-  COMMAND ${ZENOLT_DLLTOOL} --input-def "${_def}" --output-delaylib "${_lib}"
-          --dllname user32.dll ${_kill_at}
-  DEPENDS "${_def}"
-  COMMENT "Delay-loading import library for the DDE functions of user32.dll")
-add_custom_target(zenolt_user32_dde_delay_lib DEPENDS "${_lib}")
-add_library(zenolt_user32_dde_delay STATIC IMPORTED GLOBAL)
-set_target_properties(zenolt_user32_dde_delay PROPERTIES IMPORTED_LOCATION "${_lib}")
-add_dependencies(zenolt_user32_dde_delay zenolt_user32_dde_delay_lib)

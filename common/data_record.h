@@ -21,7 +21,16 @@ struct AnsiCodePage {
     // Converts the count bytes of one character to UTF-16 in out (room for
     // capacity units); returns how many units it wrote, 0 when it cannot.
     int (*toUtf16)(const char* bytes, int count, char16_t* out, int capacity);
+    // For text whose characters take more than two bytes (UTF-8): returns
+    // how many of the count bytes (at least 1) make the character they
+    // start with. Null: a lead byte and the byte after it, or one byte.
+    std::size_t (*characterLength)(const unsigned char* bytes, std::size_t count);
 };
+
+// The text of the planetarium's TCP command server: UTF-8. A byte that
+// starts no well-formed character is a character of its own that cannot be
+// converted.
+const AnsiCodePage& Utf8Text();
 
 // Returns the time as ISO 8601 with milliseconds and the offset from UTC:
 //   2026-12-07T21:14:03.120+01:00

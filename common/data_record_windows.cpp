@@ -36,6 +36,6 @@ RecordTime CurrentRecordTime() {
 }
 
 const AnsiCodePage& SystemAnsiCodePage() {
-    static const AnsiCodePage codePage = {IsAnsiLeadByte, AnsiToUtf16};
+    static const AnsiCodePage codePage = {IsAnsiLeadByte, AnsiToUtf16, nullptr};
     return codePage;
 }

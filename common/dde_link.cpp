@@ -18,9 +18,10 @@ const char kConnectFailureLine[] =
 
 // Returns true when connected. Fills every field of link, the instance
 // initialised with callback and command; on failure writes the one error
-// line to standard error. A failed DdeInitializeA leaves the instance 0, so
-// every later call fails and the connect failure reports it.
-bool OpenConversationAs(DdeLink& link, PFNCALLBACK callback, DWORD command) {
+// line to standard error unless unreached is Quiet. A failed DdeInitializeA
+// leaves the instance 0, so every later call fails and the connect failure
+// reports it.
+bool OpenConversationAs(DdeLink& link, PFNCALLBACK callback, DWORD command, Unreached unreached) {
     link.instance = 0;
     DdeInitializeA(&link.instance, callback, command, 0);
     link.service = DdeCreateStringHandleA(link.instance, kServiceName, CP_WINANSI);
@@ -28,8 +29,7 @@ bool OpenConversationAs(DdeLink& link, PFNCALLBACK callback, DWORD command) {
     link.item = DdeCreateStringHandleA(link.instance, kItemName, CP_WINANSI);
     link.conversation = DdeConnect(link.instance, link.service, link.topic, nullptr);
     if (link.conversation == nullptr) {
-        std::fputs(kConnectFailureLine, stderr);
-        std::fflush(stderr);
+        if (unreached == Unreached::Report) WriteConnectFailureLine();
         return false;
     }
     return true;
@@ -37,10 +37,17 @@ bool OpenConversationAs(DdeLink& link, PFNCALLBACK callback, DWORD command) {
 
 }  // namespace
 
-bool OpenConversation(DdeLink& link) { return OpenConversationAs(link, nullptr, APPCLASS_MONITOR); }
+void WriteConnectFailureLine() {
+    std::fputs(kConnectFailureLine, stderr);
+    std::fflush(stderr);
+}
 
-bool OpenClientConversation(DdeLink& link, PFNCALLBACK callback) {
-    return OpenConversationAs(link, callback, APPCMD_CLIENTONLY);
+bool OpenConversation(DdeLink& link, Unreached unreached) {
+    return OpenConversationAs(link, nullptr, APPCLASS_MONITOR, unreached);
+}
+
+bool OpenClientConversation(DdeLink& link, PFNCALLBACK callback, Unreached unreached) {
+    return OpenConversationAs(link, callback, APPCMD_CLIENTONLY, unreached);
 }
 
 // Returns nothing; releases everything OpenConversation created. Each call's
@@ -68,9 +75,9 @@ HDDEDATA PokeText(const DdeLink& link, const std::string& text, DWORD timeoutMs,
 // Returns whether a conversation was opened; changes nothing but the
 // planetarium. The poke's own result is ignored: a slow command may still be
 // carried out after the time-out, so that is not a known failure.
-bool PokeCommandText(std::string commandText) {
+bool PokeCommandText(std::string commandText, Unreached unreached) {
     DdeLink link;
-    const bool connected = OpenConversation(link);
+    const bool connected = OpenConversation(link, unreached);
     if (connected) PokeText(link, commandText, kPokeTimeoutMs, nullptr);
     CloseConversation(link);
     return connected;

@@ -16,21 +16,32 @@ struct DdeLink {
     HCONV conversation;
 };
 
+// What opening a conversation does when no planetarium answers: write the
+// connect-failure line to standard error, or leave that to the caller (who
+// tries the planetarium's TCP command server next).
+enum class Unreached { Report, Quiet };
+
+// Writes the connect-failure line to standard error and flushes it:
+//   ERROR: Unable to connect to Cartes du Ciel!  Is it running?
+void WriteConnectFailureLine();
+
 // Pokes the command text, its terminating NUL included, into "DdeData".
 // Returns true when a conversation was opened (whatever the planetarium then
 // made of the poke: a refused or unanswered poke is not reported), false when
-// none could be, after writing the connect-failure line to standard error.
-bool PokeCommandText(std::string commandText);
+// none could be, after writing the connect-failure line to standard error
+// unless unreached is Quiet.
+bool PokeCommandText(std::string commandText, Unreached unreached = Unreached::Report);
 
 // Starts a conversation: initialises a DDE instance, creates the three name
 // handles and connects. Returns true when connected; otherwise writes the
-// connect-failure line to standard error and leaves link.conversation null.
+// connect-failure line to standard error (unless unreached is Quiet) and
+// leaves link.conversation null.
 // Either way the caller must end with CloseConversation.
 //
 // The instance is of the monitor class, with no callback: the one
 // transaction of Zenolt and ZenoltDump needs nothing more, and that is how
 // they have always talked to the planetarium.
-bool OpenConversation(DdeLink& link);
+bool OpenConversation(DdeLink& link, Unreached unreached = Unreached::Report);
 
 // Starts a conversation as a documented DDE client: the same as
 // OpenConversation (names, connect-failure line, and CloseConversation to
@@ -38,7 +49,8 @@ bool OpenConversation(DdeLink& link);
 // callback, which the DDE library calls with the conversation's
 // notifications (advise data, the planetarium's disconnect) while the
 // calling thread handles its messages (see WaitInConversation).
-bool OpenClientConversation(DdeLink& link, PFNCALLBACK callback);
+bool OpenClientConversation(DdeLink& link, PFNCALLBACK callback,
+                            Unreached unreached = Unreached::Report);
 
 // Pokes text, its terminating NUL included, into "DdeData" of the open
 // conversation of link as CF_TEXT, waiting up to timeoutMs for the

@@ -26,12 +26,15 @@ bool ReadOptions(int argc, const char* const* argv, const OptionSpec* specs, std
         const OptionSpec* spec = specs;
         while (spec < specs + count && std::strcmp(argv[i], spec->name) != 0) ++spec;
         if (spec == specs + count) return false;
-        if (spec->flag != nullptr) {
-            *spec->flag = true;
-        } else if (i + 1 >= argc ||
-                   !ParseOptionNumber(argv[++i], spec->lowest, spec->highest, *spec->number)) {
+        if (spec->text != nullptr) {
+            if (i + 1 >= argc) return false;
+            *spec->text = argv[++i];
+        } else if (spec->number != nullptr &&
+                   (i + 1 >= argc ||
+                    !ParseOptionNumber(argv[++i], spec->lowest, spec->highest, *spec->number))) {
             return false;
         }
+        if (spec->flag != nullptr) *spec->flag = true;
     }
     next = i;
     return true;

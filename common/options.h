@@ -3,6 +3,7 @@
 #define ZENOLT_COMMON_OPTIONS_H
 
 #include <cstddef>
+#include <string>
 
 // The longest wait any option accepts, in milliseconds (an hour).
 constexpr unsigned long kLongestWaitMs = 3600000;
@@ -12,14 +13,17 @@ constexpr unsigned long kLongestWaitMs = 3600000;
 bool ParseOptionNumber(const char* text, unsigned long lowest, unsigned long highest,
                        unsigned long& value);
 
-// One option a program takes: a flag ("--json", which sets *flag), or an
+// One option a program takes: a flag ("--json", which sets *flag), an
 // option with a decimal value from lowest to highest in the next argument
-// ("--count 3", which sets *number).
+// ("--count 3", which sets *number), or one with any text as its value
+// ("--server host:3292", which sets *text). An option with a value also sets
+// *flag, when flag is given, to tell that it was there.
 struct OptionSpec {
     const char* name;
     bool* flag;
     unsigned long* number;
     unsigned long lowest, highest;
+    std::string* text;
 };
 
 // Reads the arguments from argv[1] on as options of specs while they begin

@@ -1,34 +1,36 @@
-// Zenolt: pokes its arguments, joined by blanks, into the running
-// planetarium as one command text; without arguments, prints the usage list.
+// Zenolt: sends its arguments, joined by blanks, to the running planetarium
+// as one command text; without arguments, prints the usage list. A
+// planetarium with a DDE server gets the text poked into its data item; any
+// other gets it through its TCP command server, and Zenolt writes the reply.
 //
-// Exit status: 0, or 1 when no conversation with the planetarium could be
-// opened. A poke the planetarium refuses or leaves unanswered is not an error.
-#include <cstdio>
+// Exit status: 0, or 1 when the planetarium could not be reached (or closed
+// the connection before it answered). Over DDE a poke the planetarium
+// refuses or leaves unanswered is not an error; over TCP a refusal, no
+// answer within 30 s, or a command that cannot be sent is status 2.
 #include <string>
 #include <vector>
 
 #include "../common/dde_link.h"
+#include "../common/process_platform.h"
 #include "command_line.h"
+#include "command_over_tcp.h"
 #include "command_text.h"
 #include "sender_usage.h"
 
-namespace {
-
-bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
-
-}  // namespace
-
-int main() {
-    // No critical-error or file-not-found message boxes: this is a console
-    // program that scripts run unattended.
-    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    // Split the raw command line by the sender's own rules, so that the
-    // command text does not depend on the C runtime the program is linked with.
-    const std::vector<std::string> arguments =
-        SplitCommandLine(GetCommandLineA(), IsAnsiLeadByte);
+int main(int argc, char** argv) {
+    PrepareUnattendedRun();
+    // Where the system keeps the command line whole, it is split by the
+    // sender's own rules, so that the command text does not depend on the C
+    // runtime the program is linked with; elsewhere the shell's words count.
+    std::string commandLine;
+    const std::vector<std::string> arguments = ProcessCommandLine(commandLine)
+                                                   ? SplitCommandLine(commandLine, IsAnsiLeadByte)
+                                                   : std::vector<std::string>(argv, argv + argc);
     if (arguments.size() < 2) {
         PrintSenderUsage(stdout);
         return 0;
     }
-    return PokeCommandText(BuildCommandText(arguments)) ? 0 : 1;
+    const std::string text = BuildCommandText(arguments);
+    if (PokeCommandText(text, Unreached::Quiet)) return 0;
+    return SendCommandOverTcp(text);
 }

@@ -27,7 +27,7 @@ inline int FakeToUtf16(const char* bytes, int count, char16_t* out, int capacity
 }
 
 inline const AnsiCodePage& FakeCodePage() {
-    static const AnsiCodePage codePage = {FakeIsLeadByte, FakeToUtf16};
+    static const AnsiCodePage codePage = {FakeIsLeadByte, FakeToUtf16, nullptr};
     return codePage;
 }
 

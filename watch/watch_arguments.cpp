@@ -11,11 +11,11 @@ WatchArguments ParseWatchArguments(int argc, const char* const* argv) {
         return arguments;
     }
     const OptionSpec options[] = {
-        {"--now", &arguments.now, nullptr, 0, 0},
-        {"--json", &arguments.json, nullptr, 0, 0},
-        {"--count", nullptr, &arguments.count, 1, kMostRecords},
-        {"--timeout", nullptr, &arguments.timeoutMs, 1, kLongestWaitMs},
-        {"--poll", nullptr, &arguments.pollMs, kShortestPollMs, kLongestWaitMs},
+        {"--now", &arguments.now, nullptr, 0, 0, nullptr},
+        {"--json", &arguments.json, nullptr, 0, 0, nullptr},
+        {"--count", nullptr, &arguments.count, 1, kMostRecords, nullptr},
+        {"--timeout", nullptr, &arguments.timeoutMs, 1, kLongestWaitMs, nullptr},
+        {"--poll", nullptr, &arguments.pollMs, kShortestPollMs, kLongestWaitMs, nullptr},
     };
     int next = 0;
     // Every argument is an option.

@@ -1,0 +1,180 @@
+// The POSIX side of the TCP conversation (Linux, macOS).
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "server_lines.h"
+#include "tcp_platform.h"
+
+namespace {
+
+#ifdef MSG_NOSIGNAL
+const int kSendFlags = MSG_NOSIGNAL;  // a closed connection is an error, not a SIGPIPE
+#else
+const int kSendFlags = 0;
+#endif
+
+unsigned long long NowMs() {
+    return static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now().time_since_epoch())
+                                               .count());
+}
+
+// Returns the reason for errno value error in a few lower-case words.
+std::string ReasonOf(int error) {
+    switch (error) {
+        case ECONNREFUSED: return "connection refused";
+        case ETIMEDOUT: return "connection timed out";
+        case EHOSTUNREACH: return "host unreachable";
+        case ENETUNREACH: return "network unreachable";
+        case ECONNRESET: return "connection reset";
+    }
+    std::string reason = std::strerror(error);
+    if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z') {
+        reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+    }
+    return reason;
+}
+
+// Returns the connected socket, or -1 with error set; waits until deadline.
+int ConnectOne(const addrinfo& address, unsigned long long deadline, int& error) {
+    const int fd = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+#ifdef SO_NOSIGPIPE
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+    const int flags = fcntl(fd, F_GETFL, 0);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    if (connect(fd, address.ai_addr, address.ai_addrlen) != 0 && errno != EINPROGRESS) {
+        error = errno;
+        close(fd);
+        return -1;
+    }
+    for (;;) {
+        const unsigned long long now = NowMs();
+        if (now >= deadline) {
+            error = ETIMEDOUT;
+            close(fd);
+            return -1;
+        }
+        pollfd one = {fd, POLLOUT, 0};
+        const int ready = poll(&one, 1, static_cast<int>(deadline - now));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) continue;
+        int result = 0;
+        socklen_t size = sizeof result;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &size) != 0) result = errno;
+        if (result != 0) {
+            error = result;
+            close(fd);
+            return -1;
+        }
+        fcntl(fd, F_SETFL, flags);
+        const int noDelay = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        return fd;
+    }
+}
+
+}  // namespace
+
+SocketHandle ConnectToServer(const std::string& host, unsigned port, unsigned long timeoutMs,
+                             std::string& reason) {
+    const unsigned long long deadline = NowMs() + timeoutMs;
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    const int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    if (status != 0) {
+        if (status == EAI_NONAME) {
+            reason = "no such host";
+        } else if (status == EAI_SYSTEM) {
+            reason = ReasonOf(errno);
+        } else {
+            reason = gai_strerror(status);
+        }
+        return kNoSocket;
+    }
+    int error = ECONNREFUSED;
+    int fd = -1;
+    for (const addrinfo* address = found; address != nullptr && fd < 0; address = address->ai_next) {
+        fd = ConnectOne(*address, deadline, error);
+    }
+    freeaddrinfo(found);
+    if (fd < 0) {
+        reason = ReasonOf(error);
+        return kNoSocket;
+    }
+    return fd;
+}
+
+bool SendToServer(SocketHandle socket, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t sent = send(static_cast<int>(socket), bytes, size, kSendFlags);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return false;
+        bytes += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+long ReceiveFromServer(void* source, char* buffer, std::size_t size, unsigned long waitMs) {
+    const int fd = static_cast<int>(*static_cast<SocketHandle*>(source));
+    const unsigned long long deadline = NowMs() + waitMs;
+    for (;;) {
+        const unsigned long long now = NowMs();
+        const int left = now >= deadline ? 0 : static_cast<int>(deadline - now);
+        pollfd one = {fd, POLLIN, 0};
+        const int ready = poll(&one, 1, left);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return kReceiveFailed;
+        if (ready == 0) return kReceiveTimeUp;
+        const ssize_t got = recv(fd, buffer, size, 0);
+        if (got < 0 && errno == EINTR) continue;
+        return got < 0 ? kReceiveFailed : static_cast<long>(got);
+    }
+}
+
+void CloseServerSocket(SocketHandle socket) {
+    if (socket != kNoSocket) close(static_cast<int>(socket));
+}
+
+bool ReadPublishedPort(std::string& text) {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') return false;
+#ifdef __APPLE__
+    const std::string path = std::string(home) + "/Library/Application Support/skychart/tmp/tcpport";
+#else
+    const std::string path = std::string(home) + "/.skychart/tmp/tcpport";
+#endif
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    // A port is a few digits: more than that is not a port, and is not read.
+    char bytes[16];
+    file.read(bytes, sizeof bytes);
+    text.assign(bytes, static_cast<std::size_t>(file.gcount()));
+    return true;
+}
+
+std::string ToServerText(const std::string& text) { return text; }
+
+std::string FromServerText(const std::string& text) { return text; }

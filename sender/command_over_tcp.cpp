@@ -1,0 +1,66 @@
+#include "command_over_tcp.h"
+
+#include "../common/planetarium_reach.h"
+
+namespace {
+
+void WriteLine(std::FILE* stream, const std::string& text) {
+    std::fputs(text.c_str(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+void WriteErrorLine(const std::string& text) { WriteLine(stderr, text); }
+
+}  // namespace
+
+// Each line is written without its own line end, then the stream's: a text
+// stream turns it into the system's (CR LF on Windows).
+int WriteCommandReply(std::FILE* out, std::FILE* err, TcpAnswer answer, const std::string& reply) {
+    const std::string text = FromServerText(reply);
+    bool first = true;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t lf = text.find('\n', at);
+        if (lf == std::string::npos) lf = text.size();
+        std::string line = text.substr(at, lf - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        at = lf + 1;
+        if (answer != TcpAnswer::Success) {
+            WriteLine(err, line);
+        } else if (!first) {
+            WriteLine(out, line);
+        } else if (line.compare(0, 4, "OK! ") == 0) {
+            WriteLine(out, line.substr(4));
+        } else if (line != "OK!") {
+            WriteLine(out, line);
+        }
+        first = false;
+    }
+    return answer == TcpAnswer::Success ? 0 : 2;
+}
+
+int SendCommandOverTcp(const std::string& commandText) {
+    const std::string command = ToServerText(commandText);
+    const char* why = WhyNotSendableOverTcp(command);
+    if (why != nullptr) {
+        WriteErrorLine(std::string("Zenolt: the command cannot be sent over TCP: ") + why);
+        return 2;
+    }
+    TcpLink link;
+    if (!OpenTcpOrReport(link, PlanetariumChoice(), "Zenolt")) {
+        CloseTcpConversation(link);
+        return 1;
+    }
+    std::string reply;
+    const TcpAnswer answer = SendTcpCommand(link, command, kSenderReplyTimeoutMs, reply);
+    CloseTcpConversation(link);
+    if (answer == TcpAnswer::Lost) {
+        WriteErrorLine("Zenolt: the planetarium closed the connection");
+        return 1;
+    }
+    if (answer == TcpAnswer::NoAnswer) {
+        WriteErrorLine("Zenolt: no answer within " + std::to_string(kSenderReplyTimeoutMs) + " ms");
+        return 2;
+    }
+    return WriteCommandReply(stdout, stderr, answer, reply);
+}
