@@ -28,7 +28,7 @@ summarise() {
 
 status=0
 summaries=()
-for preset in host windows windows-x64; do
+for preset in host windows windows-x64 linux; do
     echo "=== $preset"
     log="build/$preset-workflow.log"
     cmake --workflow --preset "$preset" 2>&1 | tee "$log"
