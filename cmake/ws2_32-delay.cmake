@@ -18,4 +18,5 @@ zenolt_delay_load(zenolt_ws2_32_delay ws2_32.dll FUNCTIONS
   setsockopt:20
   send:16
   recv:16
-  closesocket:4)
+  closesocket:4
+  __WSAFDIsSet:8)

@@ -5,7 +5,7 @@
 namespace {
 
 // How much is asked of the connection at a time.
-const std::size_t kReceiveBlock = 64 * 1024;
+const std::size_t kReceiveBlock = 16 * 1024;
 
 // Moves the bytes not yet taken to the front of the buffer, so that the
 // buffer never holds more than one line and one block.
@@ -27,7 +27,7 @@ void StartServerLines(ServerLines& lines, ReceiveBytes receive, void* source, Cl
 
 // Returns Line with line filled as soon as a line end is among the bytes
 // not yet taken; otherwise receives more until the deadline. A line is cut
-// off as too long once more than kLongestServerLine bytes came without a
+// off as too long once more than lines.longest bytes came without a
 // line end, so the buffer holds at most that and one block.
 LineEnd NextServerLine(ServerLines& lines, std::string& line, unsigned long long deadlineMs) {
     std::size_t searched = lines.start;
@@ -40,11 +40,11 @@ LineEnd NextServerLine(ServerLines& lines, std::string& line, unsigned long long
                 static_cast<std::size_t>(static_cast<const char*>(lf) - lines.buffer.data()) + 1;
             line.assign(lines.buffer.data() + lines.start, end - lines.start);
             lines.start = end;
-            return LengthWithoutLineEnd(line) > kLongestServerLine ? LineEnd::TooLong
+            return LengthWithoutLineEnd(line) > lines.longest ? LineEnd::TooLong
                                                                    : LineEnd::Line;
         }
         // Without a line end yet, all but a last CR is the line itself.
-        if (lines.filled - lines.start > kLongestServerLine + 1) return LineEnd::TooLong;
+        if (lines.filled - lines.start > lines.longest + 1) return LineEnd::TooLong;
         if (lines.closed) return LineEnd::Closed;
         Compact(lines);
         searched = lines.filled;

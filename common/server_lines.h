@@ -32,6 +32,7 @@ struct ServerLines {
     std::size_t start = 0;
     std::size_t filled = 0;
     bool closed = false;       // the server closed the connection (or it failed)
+    std::size_t longest = kLongestServerLine;  // the longest line taken
 };
 
 // Why NextServerLine returned.
@@ -39,10 +40,11 @@ enum class LineEnd {
     Line,     // a whole line is in line
     TimeUp,   // the deadline passed first; what arrived so far is kept
     Closed,   // the connection ended (or failed) before a whole line came
-    TooLong,  // the server sent a line longer than kLongestServerLine
+    TooLong,  // the server sent a line longer than lines.longest
 };
 
-// Starts reading what receive takes from source, with now as the clock.
+// Starts reading what receive takes from source, with now as the clock and
+// lines of up to kLongestServerLine bytes.
 void StartServerLines(ServerLines& lines, ReceiveBytes receive, void* source, ClockMs now);
 
 // Reads the next whole line into line, its line end included (LF, or CR LF,

@@ -4,19 +4,44 @@
 
 namespace {
 
+// Ends the oldest reply owed. Returns whether it was the newest, when
+// untilNewest asks for that one.
+bool EndOldestReply(TcpLink& link, bool untilNewest) {
+    const bool ours = untilNewest && link.owed.size() == 1;
+    link.owed.pop_front();
+    link.owedLinesRead = 0;
+    return ours;
+}
+
 // Reads lines until the deadline and takes each: event lines to the handler,
 // keep-alives dropped, reply lines to the oldest reply owed. Returns Line as
 // soon as the newest reply owed is whole, when untilNewest is set and the
 // newest is the only one left, having appended its lines to reply;
 // otherwise what ended the reading. A reply line when nothing is owed is
-// dropped: it answers nothing this conversation asked.
+// dropped: it answers nothing this conversation asked. A "Bye!" that answers
+// no QUIT ends the conversation. A Burst reply ends
+// when no line has followed its last one for kReplyBurstMs.
 LineEnd TakeLines(TcpLink& link, unsigned long long deadline, bool untilNewest,
                   std::string* reply) {
     std::string line;
     for (;;) {
-        const LineEnd end = NextServerLine(link.lines, line, deadline);
+        const bool inBurst = !link.owed.empty() && link.owed.front() == ReplyShape::Burst &&
+                             link.owedLinesRead > 0;
+        const unsigned long long burstEnd = link.owedLastLineMs + kReplyBurstMs;
+        const LineEnd end =
+            NextServerLine(link.lines, line, inBurst && burstEnd < deadline ? burstEnd : deadline);
+        if (end == LineEnd::TimeUp) {
+            // A wait may end a little before the time it was given.
+            const unsigned long long now = link.lines.now();
+            if (inBurst && now >= burstEnd) {
+                if (EndOldestReply(link, untilNewest)) return LineEnd::Line;
+                continue;
+            }
+            if (now < deadline) continue;
+            return end;
+        }
         if (end != LineEnd::Line) {
-            if (end != LineEnd::TimeUp) link.lost = true;
+            link.lost = true;
             return end;
         }
         const std::size_t length = LengthWithoutLineEnd(line);
@@ -25,11 +50,18 @@ LineEnd TakeLines(TcpLink& link, unsigned long long deadline, bool untilNewest,
             if (link.onEvent != nullptr) link.onEvent(link.eventContext, line);
             continue;
         }
+        if (kind == ServerLineKind::Goodbye &&
+            (link.owed.empty() || link.owed.front() != ReplyShape::Farewell)) {
+            // Said unasked, it is no reply: the server is closing the
+            // conversation (its client dropped, or the planetarium ending).
+            link.lost = true;
+            return LineEnd::Closed;
+        }
         if (kind == ServerLineKind::KeepAlive || link.owed.empty()) continue;
         if (link.owedLinesRead == 0) link.owedRefused = IsRefusal(line.data(), length);
         ++link.owedLinesRead;
-        const bool ours = untilNewest && link.owed.size() == 1;
-        if (ours) {
+        link.owedLastLineMs = link.lines.now();
+        if (untilNewest && link.owed.size() == 1) {
             if (reply->size() + line.size() > kLongestTcpReply) {
                 link.lost = true;
                 return LineEnd::TooLong;
@@ -40,9 +72,7 @@ LineEnd TakeLines(TcpLink& link, unsigned long long deadline, bool untilNewest,
                           length)) {
             continue;
         }
-        link.owed.pop_front();
-        link.owedLinesRead = 0;
-        if (ours) return LineEnd::Line;
+        if (EndOldestReply(link, untilNewest)) return LineEnd::Line;
     }
 }
 
@@ -87,19 +117,19 @@ TcpAnswer SendTcpCommand(TcpLink& link, const std::string& command, unsigned lon
         return TcpAnswer::Lost;
     }
     link.owed.push_back(ShapeOfReply(command));
-    const LineEnd end = TakeLines(link, TcpClockMs() + timeoutMs, true, &reply);
-    if (end == LineEnd::TimeUp) {
+    const LineEnd end = TakeLines(link, link.lines.now() + timeoutMs, true, &reply);
+    if (end != LineEnd::Line) {
+        // Part of a reply is no reply.
         reply.clear();
-        return TcpAnswer::NoAnswer;
+        return end == LineEnd::TimeUp ? TcpAnswer::NoAnswer : TcpAnswer::Lost;
     }
-    if (end != LineEnd::Line) return TcpAnswer::Lost;
     const std::string first = FirstReplyLine(reply);
     return IsRefusal(first.data(), first.size()) ? TcpAnswer::Refusal : TcpAnswer::Success;
 }
 
 bool WaitInTcpConversation(TcpLink& link, unsigned long ms) {
     if (link.lost) return false;
-    TakeLines(link, TcpClockMs() + ms, false, nullptr);
+    TakeLines(link, link.lines.now() + ms, false, nullptr);
     return !link.lost;
 }
 
@@ -107,7 +137,7 @@ void CloseTcpConversation(TcpLink& link) {
     if (link.socket != kNoSocket && !link.lost) {
         static const char kQuit[] = "QUIT\r\n";
         if (SendToServer(link.socket, kQuit, sizeof kQuit - 1)) {
-            const unsigned long long deadline = TcpClockMs() + kTcpGoodbyeTimeoutMs;
+            const unsigned long long deadline = link.lines.now() + kTcpGoodbyeTimeoutMs;
             std::string line;
             while (NextServerLine(link.lines, line, deadline) == LineEnd::Line &&
                    line.compare(0, LengthWithoutLineEnd(line), "Bye!") != 0) {

@@ -38,6 +38,7 @@ struct TcpLink {
     std::deque<ReplyShape> owed;
     std::size_t owedLinesRead = 0;  // of the oldest reply owed, read so far
     bool owedRefused = false;       // its first line was a refusal
+    unsigned long long owedLastLineMs = 0;  // when its last line was read
     bool lost = false;              // the server closed, failed, or sent a line too long
     EventLineHandler onEvent = nullptr;  // null: event lines are dropped
     void* eventContext = nullptr;

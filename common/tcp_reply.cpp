@@ -26,9 +26,12 @@ ReplyShape ShapeOfReply(const std::string& command) {
     const std::size_t blank = command.find(' ');
     const std::size_t length = blank == std::string::npos ? command.size() : blank;
     const char* word = command.data();
+    if (SameWord(word, command.size(), "QUIT") || SameWord(word, command.size(), "EXIT")) {
+        return ReplyShape::Farewell;
+    }
     if (SameWord(word, length, "?")) return ReplyShape::UpToOk;
     if (SameWord(word, length, "GETMSGBOX") || SameWord(word, length, "GETCOORBOX")) {
-        return ReplyShape::TwoLines;
+        return ReplyShape::Burst;
     }
     if (SameWord(word, length, "GETOBJECTLIST")) return ReplyShape::UpToEmpty;
     return ReplyShape::OneLine;
@@ -37,6 +40,7 @@ ReplyShape ShapeOfReply(const std::string& command) {
 ServerLineKind KindOfServerLine(const char* line, std::size_t length) {
     if (StartsWith(line, length, ">\t")) return ServerLineKind::Event;
     if (length == 1 && line[0] == '.') return ServerLineKind::KeepAlive;
+    if (length == 4 && std::memcmp(line, "Bye!", 4) == 0) return ServerLineKind::Goodbye;
     return ServerLineKind::Reply;
 }
 
@@ -49,10 +53,11 @@ bool ReplyIsWhole(ReplyShape shape, std::size_t lineCount, bool firstRefused, co
                   std::size_t length) {
     if (lineCount == 0) return false;
     switch (shape) {
-        case ReplyShape::OneLine: return true;
+        case ReplyShape::OneLine:
+        case ReplyShape::Farewell: return true;
         case ReplyShape::UpToOk:
             return (lineCount == 1 && firstRefused) || (length == 3 && std::memcmp(line, "OK!", 3) == 0);
-        case ReplyShape::TwoLines: return lineCount == 2 || (lineCount == 1 && firstRefused);
+        case ReplyShape::Burst: return lineCount == 1 && firstRefused;
         // An empty list is the empty line alone.
         case ReplyShape::UpToEmpty: return length == 0 || (lineCount == 1 && firstRefused);
     }

@@ -6,8 +6,9 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 seconds=${1:-600}
 cmake --preset host >/dev/null
-cmake --build --preset host --target command_line_fuzz data_dump_fuzz script_reader_fuzz >/dev/null
-for target in command_line_fuzz data_dump_fuzz script_reader_fuzz; do
+cmake --build --preset host --target command_line_fuzz data_dump_fuzz script_reader_fuzz \
+    server_reply_fuzz >/dev/null
+for target in command_line_fuzz data_dump_fuzz script_reader_fuzz server_reply_fuzz; do
     inputs=tests/fuzz/${target%_fuzz}_inputs
     corpus=build/host/tests/fuzz/${target}_corpus
     mkdir -p "$corpus"

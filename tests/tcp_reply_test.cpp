@@ -12,12 +12,14 @@ namespace {
 // Each case is the command sent and the server's lines after it (without
 // their line ends), up to the line the reply must end with: every line
 // before it must leave the reply unfinished, event lines and keep-alives
-// must not count as replies, and the first reply line decides success.
+// must not count as replies, and the first reply line decides success. A
+// message box's reply is never whole by its lines (a pause ends it).
 TEST(TcpReply, WhichLinesAreRepliesAndWhereEachReplyEnds) {
     const struct {
         std::string command;
         std::vector<std::string> lines;
         bool refused;
+        bool endsByLine = true;
     } cases[] = {
         {"GETRA", {"OK! 00h44m14s"}, false},
         {"ZOM+", {"OK!"}, false},
@@ -31,12 +33,16 @@ TEST(TcpReply, WhichLinesAreRepliesAndWhereEachReplyEnds) {
         {"?", {"ZOM+ zoom in", "ZOM- zoom out", "", "OK!"}, false},
         {"? zom+", {"ZOM+ zoom in", "", ".", "OK!"}, false},
         {"? NOPE", {"Not found!"}, true},
-        {"GETMSGBOX", {"OK! first", "second"}, false},
-        {"getcoorbox", {"OK! 00h44m", ">\tChart_1 :\tx", "+41d25m"}, false},
+        {"GETMSGBOX", {"OK! first", "second", "third"}, false, false},
+        {"getcoorbox", {"OK! ", ">\tChart_1 :\tx"}, false, false},
+        {"GETCOORBOX", {"Failed! No chart"}, true},
         {"GETOBJECTLIST", {"M 31 galaxy", "OK!", "NGC 221 galaxy", ""}, false},
         {"GetObjectList", {""}, false},
         {"GETOBJECTLIST", {"Failed! No Chart!"}, true},
         {"GETMSGBOXES", {"OK! one line"}, false},
+        {"quit", {"Bye!"}, false},
+        {"EXIT", {"Bye!"}, false},
+        {"ZOM+", {"Bye!"}, false, false},
     };
     for (const auto& c : cases) {
         const ReplyShape shape = ShapeOfReply(c.command);
@@ -45,13 +51,19 @@ TEST(TcpReply, WhichLinesAreRepliesAndWhereEachReplyEnds) {
         for (std::size_t i = 0; i < c.lines.size(); ++i) {
             const std::string& line = c.lines[i];
             const ServerLineKind kind = KindOfServerLine(line.data(), line.size());
-            const bool expectReply = line.rfind(">\t", 0) != 0 && line != ".";
+            const bool expectReply = line.rfind(">\t", 0) != 0 && line != "." && line != "Bye!";
             EXPECT_EQ(kind == ServerLineKind::Reply, expectReply) << c.command << " line " << i;
+            if (line == "Bye!") {
+                EXPECT_EQ(kind, ServerLineKind::Goodbye);
+                EXPECT_EQ(shape == ReplyShape::Farewell, c.command != "ZOM+") << c.command;
+                ++count;
+                continue;
+            }
             if (!expectReply) continue;
             if (count == 0) firstRefused = IsRefusal(line.data(), line.size());
             ++count;
             const bool whole = ReplyIsWhole(shape, count, firstRefused, line.data(), line.size());
-            EXPECT_EQ(whole, i + 1 == c.lines.size()) << c.command << " line " << i;
+            EXPECT_EQ(whole, c.endsByLine && i + 1 == c.lines.size()) << c.command << " line " << i;
         }
         EXPECT_EQ(firstRefused, c.refused) << c.command;
     }
