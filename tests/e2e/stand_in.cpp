@@ -1,6 +1,7 @@
 #include "stand_in.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <sstream>
 
 #include "process_runner.h"
@@ -21,13 +22,16 @@ std::string FromHex(const std::string& hex) {
     return bytes;
 }
 
-}  // namespace
-
-bool StartStandIn(StandIn& standIn, const std::string& options, std::string& failure) {
+// Starts StandInPlanetarium.exe with a new folder for its log, the given
+// options first, then the log and lifetime options, then the test's options.
+bool LaunchStandIn(StandIn& standIn, const std::string& modeOptions, const std::string& options,
+                   std::string& failure) {
     standIn.directory = NewScratchDirectory();
     standIn.logPath = standIn.directory + "stand-in.log";
-    std::string commandLine = "\"" + ProgramDirectory() + "StandInPlanetarium.exe\" --log \"" +
-                              standIn.logPath + "\" --lifetime 300 " + options;
+    standIn.port = 0;
+    std::string commandLine = "\"" + ProgramDirectory() + "StandInPlanetarium.exe\" " +
+                              modeOptions + "--log \"" + standIn.logPath + "\" --lifetime 300 " +
+                              options;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -35,6 +39,13 @@ bool StartStandIn(StandIn& standIn, const std::string& options, std::string& fai
         failure = "cannot start the stand-in: error " + std::to_string(GetLastError());
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool StartStandIn(StandIn& standIn, const std::string& options, std::string& failure) {
+    if (!LaunchStandIn(standIn, "", options, failure)) return false;
     for (int waited = 0; waited < 20000; waited += 20) {
         if (WaitForLogLine(standIn, "READY", 0)) return true;
         if (WaitForSingleObject(standIn.process.hProcess, 20) == WAIT_OBJECT_0) {
@@ -43,6 +54,24 @@ bool StartStandIn(StandIn& standIn, const std::string& options, std::string& fai
         }
     }
     failure = "the stand-in was not ready within 20 s";
+    return false;
+}
+
+bool StartTcpStandIn(StandIn& standIn, const std::string& options, std::string& failure) {
+    if (!LaunchStandIn(standIn, "--tcp ", options, failure)) return false;
+    const std::string ready = "READY port=";
+    for (int waited = 0; waited < 20000; waited += 20) {
+        for (const std::string& line : StandInLog(standIn)) {
+            if (line.compare(0, ready.size(), ready) != 0) continue;
+            standIn.port = std::atoi(line.c_str() + ready.size());
+            if (standIn.port > 0) return true;
+        }
+        if (WaitForSingleObject(standIn.process.hProcess, 20) == WAIT_OBJECT_0) {
+            failure = "the TCP stand-in ended before it was listening";
+            return false;
+        }
+    }
+    failure = "the TCP stand-in was not listening within 20 s";
     return false;
 }
 
@@ -93,4 +122,21 @@ std::vector<LoggedTransaction> LoggedTransactions(const StandIn& standIn) {
         transactions.push_back(t);
     }
     return transactions;
+}
+
+std::vector<LoggedCommand> LoggedCommands(const StandIn& standIn) {
+    std::vector<LoggedCommand> commands;
+    const std::string start = "COMMAND client=";
+    for (const std::string& line : StandInLog(standIn)) {
+        if (line.compare(0, start.size(), start) != 0) continue;
+        const std::string::size_type hex = line.find(" hex=");
+        if (hex == std::string::npos) continue;
+        const std::string::size_type end = line.find(' ', hex + 5);
+        const std::string::size_type length = end == std::string::npos ? end : end - hex - 5;
+        LoggedCommand command;
+        command.client = std::strtoul(line.c_str() + start.size(), nullptr, 10);
+        command.bytes = FromHex(line.substr(hex + 5, length));
+        commands.push_back(command);
+    }
+    return commands;
 }

@@ -11,6 +11,7 @@ struct StandIn {
     PROCESS_INFORMATION process = {};
     std::string directory;
     std::string logPath;
+    int port = 0;  // the TCP stand-in's port, once it is listening
 };
 
 // One transaction as the stand-in logged it.
@@ -27,6 +28,12 @@ struct LoggedTransaction {
 // does not come up.
 bool StartStandIn(StandIn& standIn, const std::string& options, std::string& failure);
 
+// Starts the stand-in's TCP command server (StandInPlanetarium.exe --tcp)
+// with the given extra options and waits until it listens, its port in
+// standIn.port. Returns false (with the reason in failure) if it does not
+// come up. StopStandIn ends it like the DDE one.
+bool StartTcpStandIn(StandIn& standIn, const std::string& options, std::string& failure);
+
 // Ends the stand-in and waits until it is gone, so that the service name is
 // free again, then removes its folder and log.
 void StopStandIn(StandIn& standIn);
@@ -37,5 +44,13 @@ std::vector<std::string> StandInLog(const StandIn& standIn);
 bool WaitForLogLine(const StandIn& standIn, const std::string& line, DWORD timeoutMs);
 
 std::vector<LoggedTransaction> LoggedTransactions(const StandIn& standIn);
+
+// One command line as the TCP stand-in logged it.
+struct LoggedCommand {
+    unsigned long client = 0;  // the connection, 1, 2, 3 ... in the order they came
+    std::string bytes;  // the line's exact bytes, without its CR LF
+};
+
+std::vector<LoggedCommand> LoggedCommands(const StandIn& standIn);
 
 #endif
