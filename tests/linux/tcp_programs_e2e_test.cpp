@@ -1,0 +1,232 @@
+// The Linux Zenolt and ZenoltBatch, started with exact argument vectors,
+// against the stand-in planetarium's TCP command server, found as the real
+// one is: through the port it publishes in the user's home.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <string>
+#include <vector>
+
+#include "process_runner.h"
+#include "stand_in.h"
+
+namespace {
+
+const char kConnectFailureLine[] = "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\n";
+
+class TcpProgramsEndToEnd : public ::testing::Test {
+protected:
+    void TearDown() override {
+        StopStandIn(standIn);
+        if (!home.empty()) {
+            EXPECT_TRUE(RemoveScratchDirectory(home));
+        }
+    }
+
+    // Starts the stand-in with options, publishing its port in home.
+    void StartPlanetarium(std::vector<std::string> options = {}) {
+        home = NewScratchDirectory();
+        options.insert(options.begin(), {"--port-file", PublishedPortFile(home)});
+        std::string failure;
+        ASSERT_TRUE(StartStandIn(standIn, options, failure)) << failure;
+    }
+
+    // The commands the stand-in logged, but the QUIT each conversation ends with.
+    std::vector<std::string> Commands() {
+        std::vector<std::string> bytes;
+        for (const LoggedCommand& command : LoggedCommands(standIn)) {
+            if (command.bytes != "QUIT") bytes.push_back(command.bytes);
+        }
+        return bytes;
+    }
+
+    // Runs a program next to the test with arguments, HOME the user's home.
+    ProgramRun Run(const std::string& program, std::vector<std::string> arguments,
+                   const std::string& input = "") {
+        ProgramLaunch launch;
+        launch.argv = {ProgramDirectory() + program};
+        launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
+        launch.environment = {{"HOME", home}};
+        launch.input = input;
+        return RunProgram(launch, 20000);
+    }
+
+    StandIn standIn;
+    std::string home;
+};
+
+TEST_F(TcpProgramsEndToEnd, ZenoltWritesWhatThePlanetariumAnswered) {
+    StartPlanetarium();
+    const std::string longest(1022, 'x');
+    const struct {
+        std::vector<std::string> arguments;
+        std::string out, err;
+        int status;
+        std::vector<std::string> sent;
+    } cases[] = {
+        {{"ZOM+"}, "", "", 0, {"ZOM+"}},
+        {{"GETFOV"}, "+00d30m00s\n", "", 0, {"GETFOV"}},
+        {{"WARP", "9"}, "", "Failed! Bad command name\n", 2, {"WARP 9"}},
+        {{"SEARCH", "M31"}, "", "", 0, {"SEARCH M31"}},
+        {{"GETRA"}, "00h44m14s\n", "", 0, {"GETRA"}},
+        {{"OBSL", "LAT:+46d12m00s", "LON:-06d06m00s", "ALT:400m", "OBS:Z\xC3\xBCrich \t"},
+         "", "", 0, {"OBSL LAT:+46d12m00s LON:-06d06m00s ALT:400m OBS:Z\xC3\xBCrich"}},
+        {{"GETOBS"}, "LAT:+46d12m00sLON:-06d06m00sALT:400mOBS:Z\xC3\xBCrich\n", "", 0, {"GETOBS"}},
+        {{"?", "ZOM+"}, "ZOM+\n\nOK!\n", "", 0, {"? ZOM+"}},
+        {{"ZOM+\nZOM-"}, "",
+         "Zenolt: the command cannot be sent over TCP: it holds a line break\n", 2, {}},
+        {{longest + "y"}, "", "Zenolt: the command cannot be sent over TCP: longer than 1022 bytes\n",
+         2, {}},
+        {{longest}, "", "Failed! Bad command name\n", 2, {longest}},
+    };
+    for (const auto& c : cases) {
+        const std::size_t before = Commands().size();
+        const ProgramRun run = Run("Zenolt", c.arguments);
+        const std::string name = c.arguments[0].substr(0, 20);
+        ASSERT_TRUE(run.finished) << name;
+        EXPECT_EQ(run.exitCode, c.status) << name;
+        EXPECT_EQ(run.out, c.out) << name;
+        EXPECT_EQ(run.err, c.err) << name;
+        const std::vector<std::string> after = Commands();
+        EXPECT_EQ(std::vector<std::string>(after.begin() + static_cast<long>(before), after.end()),
+                  c.sent)
+            << name;
+    }
+}
+
+TEST_F(TcpProgramsEndToEnd, ZenoltWhenThePlanetariumIsNotThere) {
+    home = NewScratchDirectory();
+    const std::string portFile = PublishedPortFile(home);
+    const struct {
+        const char* name;
+        std::vector<std::string> options;  // of a stand-in; none: no stand-in
+        std::string published;              // "": the stand-in's port
+        std::string err;
+    } cases[] = {
+        {"published as not running", {}, "0", kConnectFailureLine},
+        {"a port nobody listens on", {}, "1", kConnectFailureLine},
+        {"a greeting that refuses", {"--greeting", "Failed! Cannot activate a chart."}, "",
+         std::string(kConnectFailureLine) + "Failed! Cannot activate a chart.\n"},
+        {"no greeting (every slot taken)", {"--max-clients", "0"}, "", kConnectFailureLine},
+    };
+    for (const auto& c : cases) {
+        if (!c.options.empty()) {
+            std::vector<std::string> options = {"--port-file", portFile};
+            options.insert(options.end(), c.options.begin(), c.options.end());
+            std::string failure;
+            ASSERT_TRUE(StartStandIn(standIn, options, failure)) << failure;
+        } else {
+            WriteFileBytes(portFile, c.published);
+        }
+        const ProgramRun run = Run("Zenolt", {"ZOM+"});
+        EXPECT_EQ(run.exitCode, 1) << c.name;
+        EXPECT_EQ(run.out, "") << c.name;
+        EXPECT_EQ(run.err, c.err) << c.name;
+        if (!c.options.empty()) {
+            EXPECT_EQ(Commands(), std::vector<std::string>{}) << c.name;
+        }
+        StopStandIn(standIn);
+    }
+}
+
+TEST_F(TcpProgramsEndToEnd, ZenoltWhenTheConnectionEndsBeforeTheReply) {
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--endless-reply-of", "GETRA"},
+          std::vector<std::string>{"--delay-of", "GETRA", "10000"}}) {
+        StartPlanetarium(options);
+        RunningProgram running = [&] {
+            ProgramLaunch launch;
+            launch.argv = {ProgramDirectory() + "Zenolt", "GETRA"};
+            launch.environment = {{"HOME", home}};
+            return StartProgram(launch);
+        }();
+        // A planetarium that crashes while it works on the command.
+        if (options[0] == "--delay-of") {
+            ASSERT_TRUE(WaitForLogLine(standIn, "COMMAND client=1 hex=4745545241 text=GETRA", 5000));
+            kill(standIn.process.pid, SIGKILL);
+        }
+        const ProgramRun run = FinishProgram(running, 20000);
+        EXPECT_EQ(run.exitCode, 1) << options[0];
+        EXPECT_EQ(run.out, "") << options[0];
+        EXPECT_EQ(run.err, "Zenolt: the planetarium closed the connection\n") << options[0];
+        StopStandIn(standIn);
+        RemoveScratchDirectory(home);
+        home.clear();
+    }
+}
+
+TEST_F(TcpProgramsEndToEnd, ZenoltBatchReportsEachCommandFromItsReply) {
+    StartPlanetarium();
+    const std::string longLine(2000, 'L');
+    const std::string script = "SEARCH M31\nGETRA\n\nWARP 9\n" + longLine + "\nZOM+\n";
+    const ProgramRun plain = Run("ZenoltBatch", {"-"}, script);
+    EXPECT_EQ(plain.exitCode, 2);
+    EXPECT_EQ(plain.err, "line 4: refused: WARP 9: Failed! Bad command name\n"
+                         "line 5: not sent, longer than 1022 bytes: " + longLine + "\n");
+    EXPECT_EQ(plain.out, "sent 4, acknowledged 3, refused 1, unanswered 0, not sent 1\n");
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"SEARCH M31", "GETRA", "WARP 9", "ZOM+"}));
+
+    const ProgramRun json = Run("ZenoltBatch", {"--json", "--replies", "-"}, script);
+    EXPECT_EQ(json.exitCode, 2);
+    EXPECT_EQ(json.out,
+              "{\"line\":1,\"command\":\"SEARCH M31\",\"outcome\":\"acknowledged\",\"reply\":\"OK!\\r\\n\"}\r\n"
+              "{\"line\":2,\"command\":\"GETRA\",\"outcome\":\"acknowledged\",\"reply\":\"OK! 00h44m14s\\r\\n\"}\r\n"
+              "{\"line\":4,\"command\":\"WARP 9\",\"outcome\":\"refused\",\"reply\":\"Failed! Bad command name\\r\\n\"}\r\n"
+              "{\"line\":5,\"command\":\"" + longLine + "\",\"outcome\":\"not-sent-long\"}\r\n"
+              "{\"line\":6,\"command\":\"ZOM+\",\"outcome\":\"acknowledged\",\"reply\":\"OK!\\r\\n\"}\r\n"
+              "{\"sent\":4,\"acknowledged\":3,\"refused\":1,\"unanswered\":0,\"notSent\":1}\r\n");
+
+    // Only through --server: the home published nothing.
+    const std::string published = home;
+    home = NewScratchDirectory();
+    const ProgramRun given = Run(
+        "ZenoltBatch", {"--replies", "--server", "127.0.0.1:" + std::to_string(standIn.port), "-"},
+        "GETOBS\n");
+    EXPECT_EQ(given.exitCode, 0);
+    EXPECT_EQ(given.err, "");
+    const std::string record = "OK! LAT:+46d12m00sLON:-06d06m00sALT:400mOBS:Switzerland/Test\r\n";
+    EXPECT_NE(given.out.find(" " + std::to_string(record.size()) + " bytes\r\n" + record + "\r\n"),
+              std::string::npos)
+        << given.out;
+    RemoveScratchDirectory(home);
+    home = published;
+}
+
+TEST_F(TcpProgramsEndToEnd, ZenoltBatchGoesOnAfterAnUnansweredCommandAndStopsWhenLost) {
+    StartPlanetarium({"--delay-of", "GETRA", "600", "--close-after", "4", "--events-every", "20"});
+    const ProgramRun run = Run("ZenoltBatch", {"--timeout", "300", "--pause", "100", "-"},
+                               "GETRA\nZOM+\nZOM-\nGETFOV\nZOM+\nZOM-\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "line 1: unanswered: GETRA\n"
+                       "line 5: not sent, the conversation was lost: ZOM+\n"
+                       "not sent: 2 command lines, from line 5 on\n");
+    EXPECT_EQ(run.out, "sent 4, acknowledged 3, refused 0, unanswered 1, not sent 2\n");
+}
+
+TEST_F(TcpProgramsEndToEnd, ZenoltBatchWhereToLook) {
+    home = NewScratchDirectory();
+    const struct {
+        std::vector<std::string> arguments;
+        std::string err;
+        int status;
+    } cases[] = {
+        {{"--server", "127.0.0.1:1", "-"},
+         std::string(kConnectFailureLine) + "ZenoltBatch: 127.0.0.1:1: connection refused\n", 1},
+        {{"--dde", "-"}, kConnectFailureLine, 1},
+        {{"--server", "::1", "-"}, "", 3},
+        {{"--server", "127.0.0.1", "--dde", "-"}, "", 3},
+        {{"--server", "-"}, "", 3},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = Run("ZenoltBatch", c.arguments, "ZOM+\n");
+        EXPECT_EQ(run.exitCode, c.status) << c.arguments[0];
+        EXPECT_EQ(run.out, "") << c.arguments[0];
+        if (c.status == 3) {
+            EXPECT_EQ(run.err.rfind("ZenoltBatch v1.0", 0), 0u) << run.err;
+        } else {
+            EXPECT_EQ(run.err, c.err) << c.arguments[0];
+        }
+    }
+}
+
+}  // namespace

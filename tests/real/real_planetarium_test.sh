@@ -1,0 +1,427 @@
+#!/usr/bin/env bash
+# The programs against the real planetarium: Cartes du Ciel v4.3, built from
+# its source in ../shared/planetarium (beside this repository) and run
+# headless on a port the system chooses.
+#
+#   real_planetarium_test.sh LINUX_DIR WINDOWS_DIR [WHY_NO_WINDOWS]
+#
+# LINUX_DIR holds the Linux Zenolt and ZenoltBatch; WINDOWS_DIR a Windows
+# build holding Zenolt.exe and ZenoltBatch.exe, run under Wine in the
+# project's prefix. Either may be "-": that half is then reported skipped
+# (with WHY_NO_WINDOWS as the reason for the Windows half), never passed.
+#
+# Prints one line per case, "ok NAME", "FAIL NAME: why" or "skip NAME: why",
+# then "N passed, N failed, N skipped"; exits 1 when a case failed. Without
+# the planetarium (its folder missing, or its build failing) it prints a line
+# starting "SKIPPED: " and exits 0, which CTest reports as skipped.
+#
+# The planetarium is always stopped (also on failure or interruption), the
+# registry value the Windows programs find it by is always removed, and the
+# scratch folder is always deleted.
+set -uo pipefail
+
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then
+    echo "usage: $0 LINUX_DIR|- WINDOWS_DIR|- [WHY_NO_WINDOWS]" >&2
+    exit 3
+fi
+linux_dir=$1
+windows_dir=$2
+why_no_windows=${3:-no Windows build of the programs can run here}
+
+here=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")" && pwd -P)
+repo=$(cd "$here/../.." && pwd -P)
+planetarium=${ZENOLT_PLANETARIUM_DIR:-$(cd "$repo/.." && pwd -P)/shared/planetarium}
+# Each program run gets this long at most, so that a hung conversation is a
+# failure of its own case and never a time-out of the whole test (which
+# would kill the script before it could stop the planetarium).
+run_limit=120
+
+passed=0 failed=0 skipped=0
+pass() { echo "ok $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL $1: $2"; failed=$((failed + 1)); }
+skip() { echo "skip $1: $2"; skipped=$((skipped + 1)); }
+
+if [ "$linux_dir" = - ] && [ "$windows_dir" = - ]; then
+    echo "SKIPPED: no programs to try: no Linux build given, and $why_no_windows"
+    exit 0
+fi
+if [ ! -d "$planetarium" ] || [ ! -f "$planetarium/build.sh" ]; then
+    echo "SKIPPED: the planetarium is not here: no $planetarium/build.sh"
+    exit 0
+fi
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/zenolt-real.XXXXXX") || { echo "FAIL setup: no scratch folder"; exit 1; }
+sky_pid=""
+registry_written=0
+
+# Everything the test started or wrote goes away, whatever way the script ends.
+cleanup() {
+    trap - EXIT
+    trap "" INT TERM HUP   # a second interruption must not cut the clean-up short
+    if [ "$registry_written" = 1 ]; then
+        windows_registry delete 'HKCU\Software\Astro_PC' /f >/dev/null 2>&1
+        registry_written=0
+    fi
+    if [ -z "$sky_pid" ] && [ -f "$scratch/start.log" ]; then
+        # Interrupted during start-up: the log names the process started so far.
+        sky_pid=$(sed -n 's/.* skychart pid \([0-9][0-9]*\)$/\1/p' "$scratch/start.log" | tail -n 1)
+    fi
+    if [ -n "$sky_pid" ]; then
+        bash "$planetarium/stop.sh" "$sky_pid" >/dev/null 2>&1
+        sky_pid=""
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+trap 'echo "FAIL interrupted: SIGINT"; exit 130' INT
+trap 'echo "FAIL interrupted: SIGTERM"; exit 143' TERM
+trap 'echo "FAIL interrupted: SIGHUP"; exit 129' HUP
+
+# Runs the prefix's own reg tool, as the project's Wine set-up does.
+windows_registry() {
+    (
+        source "$repo/scripts/wine-env.sh"
+        prepare_wine_prefix
+        timeout "$run_limit" bash -c 'source "$1/scripts/wine-env.sh"; shift; wine64_tool reg "$@"' \
+            _ "$repo" "$@"
+    )
+}
+
+# Runs a program, its standard output, error and status going to
+# $scratch/NAME.out, .err and .status; standard input from the file named by
+# $stdin_from when set, from nothing otherwise.
+run() {
+    local name=$1
+    shift
+    timeout "$run_limit" "$@" <"${stdin_from:-/dev/null}" >"$scratch/$name.out" 2>"$scratch/$name.err"
+    echo $? >"$scratch/$name.status"
+}
+status_of() { cat "$scratch/$1.status"; }
+# Runs a check written in Python (on standard input); when it fails, the
+# reason is in $scratch/check.err, which last_error shows.
+py_check() { python3 "$@" 2>"$scratch/check.err"; }
+last_error() { local e; e=$(grep -v '^ ' "$scratch/check.err" | tail -n 1); [ -z "$e" ] || echo " ($e)"; }
+# Shows bytes readably in a failure message (control characters escaped).
+shown() { python3 -c 'import sys; print(repr(open(sys.argv[1], "rb").read()[:300])[1:])' "$1"; }
+
+# Succeeds when the file holds exactly the given bytes (printf format).
+holds() {
+    local file=$1
+    shift
+    # shellcheck disable=SC2059
+    printf "$@" >"$file.expected"
+    cmp -s "$file" "$file.expected"
+}
+
+# Checks a run: its status, and that standard output and error hold exactly
+# the given bytes (printf formats). Prints the case's verdict.
+expect_exact() {
+    local case_name=$1 run_name=$2 status=$3 out=$4 err=$5 why=""
+    [ "$(status_of "$run_name")" = "$status" ] ||
+        why="status $(status_of "$run_name"), expected $status; "
+    holds "$scratch/$run_name.out" "$out" ||
+        why="${why}standard output $(shown "$scratch/$run_name.out"); "
+    holds "$scratch/$run_name.err" "$err" ||
+        why="${why}standard error $(shown "$scratch/$run_name.err"); "
+    if [ -z "$why" ]; then pass "$case_name"; else fail "$case_name" "${why%; }"; fi
+}
+
+# ---------------------------------------------------------------- the planetarium
+bash "$planetarium/build.sh" >"$scratch/build.log" 2>&1
+build_status=$?
+if [ "$build_status" -ne 0 ]; then
+    tail -n 20 "$scratch/build.log" >&2
+    echo "SKIPPED: the planetarium could not be built (build.sh status $build_status: $(tail -n 1 "$scratch/build.log"))"
+    exit 0
+fi
+
+sky_pid=$(bash "$planetarium/start.sh" 0 2>"$scratch/start.log")
+start_status=$?
+if [ "$start_status" -ne 0 ] || [ -z "$sky_pid" ]; then
+    cat "$scratch/start.log" >&2
+    sky_pid=""
+    fail "planetarium started" "start.sh status $start_status: $(tail -n 1 "$scratch/start.log")"
+    echo "$passed passed, $failed failed, $skipped skipped"
+    exit 1
+fi
+# Its run folder, found by its PID as stop.sh finds it.
+rundir=""
+for f in /tmp/skychart-run.*/skychart.pid; do
+    [ -f "$f" ] && [ "$(cat "$f")" = "$sky_pid" ] && rundir=$(dirname "$f") && break
+done
+port=$( [ -n "$rundir" ] && cat "$rundir/port" 2>/dev/null)
+if [ -z "$rundir" ] || [ -z "$port" ]; then
+    fail "planetarium started" "no run folder or port for PID $sky_pid"
+    echo "$passed passed, $failed failed, $skipped skipped"
+    exit 1
+fi
+xvfb_pid=$(cat "$rundir/xvfb.pid" 2>/dev/null)
+pass "planetarium started (PID $sky_pid, port $port)"
+
+# Parses a field of view as the planetarium writes it (+120d00m00s, with the
+# degree sign, or decimal) and prints it in degrees.
+fov_degrees() {
+    python3 - "$1" <<'EOF'
+import re, sys
+text = open(sys.argv[1], "rb").read().decode("utf-8", "replace").strip()
+m = re.fullmatch(r"([+-]?)(\d+)(?:d|°)(\d+)(?:m|')(\d+(?:\.\d+)?)(?:s|\")?", text)
+if m:
+    value = int(m[2]) + int(m[3]) / 60 + float(m[4]) / 3600
+    print(-value if m[1] == "-" else value)
+elif re.fullmatch(r"[+-]?\d+(?:\.\d+)?", text):
+    print(float(text))
+else:
+    sys.exit(1)
+EOF
+}
+
+# The script of the batch cases: a line longer than the server takes (2000
+# bytes) between commands that are answered.
+long_line="MOVE $(head -c 1995 /dev/zero | tr '\0' X)"
+
+# ---------------------------------------------------------------- Linux programs
+linux_cases() {
+    local zenolt=$linux_dir/Zenolt batch=$linux_dir/ZenoltBatch
+    export HOME=$rundir/home   # found only through the published port file
+
+    run fov_before "$zenolt" GETFOV
+    run zoom "$zenolt" ZOM+
+    run fov_after "$zenolt" GETFOV
+    expect_exact "linux Zenolt ZOM+" zoom 0 '' ''
+    local before after
+    if [ "$(status_of fov_before)" != 0 ] || [ "$(status_of fov_after)" != 0 ]; then
+        fail "linux Zenolt GETFOV halved by ZOM+" "status $(status_of fov_before) and $(status_of fov_after); standard error $(shown "$scratch/fov_before.err") $(shown "$scratch/fov_after.err")"
+    elif ! before=$(fov_degrees "$scratch/fov_before.out") || ! after=$(fov_degrees "$scratch/fov_after.out"); then
+        fail "linux Zenolt GETFOV halved by ZOM+" "not a field: $(shown "$scratch/fov_before.out") $(shown "$scratch/fov_after.out")"
+    elif ! python3 -c 'import sys; b, a = map(float, sys.argv[1:]); sys.exit(0 if b > 0 and abs(a * 2 - b) < 1e-3 * b else 1)' "$before" "$after"; then
+        fail "linux Zenolt GETFOV halved by ZOM+" "$before degrees before, $after after"
+    elif [ "$(wc -l <"$scratch/fov_after.out")" != 1 ] || [ -n "$(tail -c 1 "$scratch/fov_after.out")" ]; then
+        fail "linux Zenolt GETFOV halved by ZOM+" "not one line ending in LF: $(shown "$scratch/fov_after.out")"
+    else
+        pass "linux Zenolt GETFOV halved by ZOM+ ($before to $after degrees)"
+    fi
+
+    run search "$zenolt" SEARCH M31
+    expect_exact "linux Zenolt SEARCH M31" search 0 '' ''
+
+    run getra "$zenolt" GETRA
+    if [ "$(status_of getra)" = 0 ] && [ ! -s "$scratch/getra.err" ] &&
+        grep -qxE '[0-9]{2}h[0-9]{2}m[0-9]{2}(\.[0-9]+)?s' "$scratch/getra.out" &&
+        [ "$(wc -l <"$scratch/getra.out")" = 1 ]; then
+        pass "linux Zenolt GETRA writes the value"
+    else
+        fail "linux Zenolt GETRA writes the value" "status $(status_of getra), standard output $(shown "$scratch/getra.out"), standard error $(shown "$scratch/getra.err")"
+    fi
+
+    run warp "$zenolt" WARP 9
+    expect_exact "linux Zenolt WARP 9 refused" warp 2 '' 'Failed! Bad command name\n'
+
+    # Plain: a report line per command not acknowledged, the summary on
+    # standard output.
+    printf 'SEARCH M31\nGETRA\nWARP 9\n%s\n' "$long_line" >"$scratch/plain.txt"
+    run batch_plain "$batch" "$scratch/plain.txt"
+    local why=""
+    [ "$(status_of batch_plain)" = 2 ] || why="status $(status_of batch_plain), expected 2; "
+    holds "$scratch/batch_plain.out" 'sent 3, acknowledged 2, refused 1, unanswered 0, not sent 1\n' ||
+        why="${why}standard output $(shown "$scratch/batch_plain.out"); "
+    py_check - "$scratch/batch_plain.err" "$long_line" <<'EOF' || why="${why}standard error $(shown "$scratch/batch_plain.err")$(last_error); "
+import sys
+lines = open(sys.argv[1], "rb").read().decode("ascii").split("\n")
+long_line = sys.argv[2]
+assert lines[-1] == "", "no line end"
+assert len(lines) == 3, "not two lines"
+assert lines[0] == "line 3: refused: WARP 9: Failed! Bad command name", lines[0]
+head = "line 4: not sent, longer than 1022 bytes: "
+assert lines[1].startswith(head), lines[1]
+shown = lines[1][len(head):]
+assert shown and long_line.startswith(shown.rstrip(".")), "the line is not shown"
+EOF
+    if [ -z "$why" ]; then pass "linux ZenoltBatch script"; else fail "linux ZenoltBatch script" "${why%; }"; fi
+
+    # JSON with replies; the long line second, so the commands after it show
+    # that the conversation goes on.
+    printf 'SEARCH M31\n%s\nGETRA\nWARP 9\n' "$long_line" >"$scratch/json.txt"
+    run batch_json "$batch" --json --replies "$scratch/json.txt"
+    why=""
+    [ "$(status_of batch_json)" = 2 ] || why="status $(status_of batch_json), expected 2; "
+    local verdict
+    verdict=$(python3 - "$scratch/batch_json.out" "$long_line" <<'EOF'
+import json, re, sys
+raw = open(sys.argv[1], "rb").read()
+long_line = sys.argv[2]
+try:
+    assert raw.endswith(b"\n"), "no line end at the end"
+    objects = [json.loads(line) for line in raw.decode("ascii").splitlines()]
+    assert len(objects) == 5, f"{len(objects)} objects, expected 5"
+    search, long, getra, warp, summary = objects
+    assert search == {"line": 1, "command": "SEARCH M31", "outcome": "acknowledged",
+                      "reply": "OK!\r\n"}, f"SEARCH: {search}"
+    assert long.get("line") == 2 and long.get("outcome") == "not-sent-long" \
+        and "reply" not in long and long_line.startswith(long.get("command", "-")[:40]), \
+        f"long line: {str(long)[:120]}"
+    assert getra.get("line") == 3 and getra.get("command") == "GETRA" \
+        and getra.get("outcome") == "acknowledged" \
+        and re.fullmatch(r"OK! \d\dh\d\dm\d\d(\.\d+)?s\r\n", getra.get("reply", "")), f"GETRA: {getra}"
+    assert warp == {"line": 4, "command": "WARP 9", "outcome": "refused",
+                    "reply": "Failed! Bad command name\r\n"}, f"WARP 9: {warp}"
+    assert summary == {"sent": 3, "acknowledged": 2, "refused": 1, "unanswered": 0,
+                       "notSent": 1}, f"summary: {summary}"
+except (AssertionError, ValueError) as e:
+    print(e)
+EOF
+)
+    [ -z "$verdict" ] || why="${why}$verdict; "
+    # The report lines on standard error are kept with --json.
+    py_check - "$scratch/batch_json.err" <<'EOF' || why="${why}standard error $(shown "$scratch/batch_json.err")$(last_error); "
+import sys
+lines = open(sys.argv[1], "rb").read().decode("ascii").split("\n")
+assert len(lines) == 3 and lines[2] == ""
+assert lines[0].startswith("line 2: not sent, longer than 1022 bytes: ")
+assert lines[1] == "line 4: refused: WARP 9: Failed! Bad command name"
+EOF
+    if [ -z "$why" ]; then pass "linux ZenoltBatch --json --replies"; else fail "linux ZenoltBatch --json --replies" "${why%; }"; fi
+
+    # No planetarium published: the port file says 0 (what it leaves after a
+    # clean exit).
+    mkdir -p "$scratch/home0/.skychart/tmp"
+    printf 0 >"$scratch/home0/.skychart/tmp/tcpport"
+    HOME=$scratch/home0 run none "$zenolt" GETRA
+    expect_exact "linux Zenolt with the port file at 0" none 1 '' \
+        'ERROR: Unable to connect to Cartes du Ciel!  Is it running?\n'
+
+    # --server alone finds it, whatever the port file says; the replies as
+    # records, the script from standard input.
+    printf 'GETRA\nZOM-\n' >"$scratch/server.txt"
+    HOME=$scratch/home0 stdin_from=$scratch/server.txt run server "$batch" --replies --server "127.0.0.1:$port" -
+    why=""
+    [ "$(status_of server)" = 0 ] || why="status $(status_of server), expected 0; "
+    [ ! -s "$scratch/server.err" ] || why="${why}standard error $(shown "$scratch/server.err"); "
+    py_check - "$scratch/server.out" <<'EOF' || why="${why}standard output $(shown "$scratch/server.out")$(last_error); "
+import re, sys
+data = open(sys.argv[1], "rb").read()
+replies = []
+while data.startswith(b"2"):
+    m = re.match(rb"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?([+-]\d\d:?\d\d|Z)? (\d+) bytes\r\n", data)
+    assert m, "bad record header"
+    n = int(m[3])
+    body = data[m.end():m.end() + n]
+    assert data[m.end() + n:m.end() + n + 2] == b"\r\n", "record not ended by CR LF"
+    replies.append(body)
+    data = data[m.end() + n + 2:]
+assert len(replies) == 2
+assert re.fullmatch(rb"OK! \d\dh\d\dm\d\d(\.\d+)?s\r\n", replies[0])
+assert replies[1] == b"OK!\r\n"
+assert data == b"sent 2, acknowledged 2, refused 0, unanswered 0, not sent 0\n"
+EOF
+    if [ -z "$why" ]; then pass "linux ZenoltBatch --replies --server 127.0.0.1:$port"; else fail "linux ZenoltBatch --replies --server 127.0.0.1:$port" "${why%; }"; fi
+}
+
+if [ "$linux_dir" = - ]; then
+    skip "linux" "no Linux build given"
+elif [ ! -x "$linux_dir/Zenolt" ] || [ ! -x "$linux_dir/ZenoltBatch" ]; then
+    fail "linux" "no Zenolt and ZenoltBatch in $linux_dir"
+else
+    (linux_cases) >"$scratch/linux.log"
+    cat "$scratch/linux.log"
+    passed=$((passed + $(grep -c '^ok ' "$scratch/linux.log")))
+    failed=$((failed + $(grep -c '^FAIL ' "$scratch/linux.log")))
+fi
+
+# ---------------------------------------------------------------- Windows programs
+windows_cases() {
+    local zenolt=$windows_dir/Zenolt.exe batch=$windows_dir/ZenoltBatch.exe
+    local wine=("bash" "$repo/scripts/wine-run.sh")
+
+    run win_zoom "${wine[@]}" "$zenolt" ZOM+
+    expect_exact "windows Zenolt.exe ZOM+" win_zoom 0 '' ''
+
+    run win_getra "${wine[@]}" "$zenolt" GETRA
+    if [ "$(status_of win_getra)" = 0 ] && [ ! -s "$scratch/win_getra.err" ] &&
+        python3 -c 'import re, sys; sys.exit(0 if re.fullmatch(rb"\d\dh\d\dm\d\d(\.\d+)?s\r\n", open(sys.argv[1], "rb").read()) else 1)' "$scratch/win_getra.out"; then
+        pass "windows Zenolt.exe GETRA writes the value"
+    else
+        fail "windows Zenolt.exe GETRA writes the value" "status $(status_of win_getra), standard output $(shown "$scratch/win_getra.out"), standard error $(shown "$scratch/win_getra.err")"
+    fi
+
+    run win_warp "${wine[@]}" "$zenolt" WARP 9
+    expect_exact "windows Zenolt.exe WARP 9 refused" win_warp 2 '' 'Failed! Bad command name\r\n'
+
+    # A script as Windows writes it (CR LF), from a file and from standard input.
+    printf 'GETRA\r\nZOM-\r\nWARP 9\r\n' >"$scratch/win.txt"
+    run win_batch "${wine[@]}" "$batch" "$scratch/win.txt"
+    expect_exact "windows ZenoltBatch.exe script" win_batch 2 \
+        'sent 3, acknowledged 2, refused 1, unanswered 0, not sent 0\r\n' \
+        'line 3: refused: WARP 9: Failed! Bad command name\r\n'
+
+    stdin_from=$scratch/win.txt run win_json "${wine[@]}" "$batch" --json --replies -
+    local why=""
+    [ "$(status_of win_json)" = 2 ] || why="status $(status_of win_json), expected 2; "
+    py_check - "$scratch/win_json.out" <<'EOF' || why="${why}standard output $(shown "$scratch/win_json.out")$(last_error); "
+import json, re, sys
+objects = [json.loads(line) for line in open(sys.argv[1], "rb").read().decode("ascii").splitlines()]
+assert len(objects) == 4
+getra, zoom, warp, summary = objects
+assert getra["outcome"] == "acknowledged" and re.fullmatch(r"OK! \d\dh\d\dm\d\d(\.\d+)?s\r\n", getra["reply"])
+assert zoom == {"line": 2, "command": "ZOM-", "outcome": "acknowledged", "reply": "OK!\r\n"}
+assert warp == {"line": 3, "command": "WARP 9", "outcome": "refused", "reply": "Failed! Bad command name\r\n"}
+assert summary == {"sent": 3, "acknowledged": 2, "refused": 1, "unanswered": 0, "notSent": 0}
+EOF
+    holds "$scratch/win_json.err" 'line 3: refused: WARP 9: Failed! Bad command name\r\n' ||
+        why="${why}standard error $(shown "$scratch/win_json.err"); "
+    if [ -z "$why" ]; then pass "windows ZenoltBatch.exe --json --replies"; else fail "windows ZenoltBatch.exe --json --replies" "${why%; }"; fi
+}
+
+windows_skip_reason() {
+    [ "$windows_dir" = - ] && { echo "$why_no_windows"; return; }
+    [ -f "$windows_dir/Zenolt.exe" ] && [ -f "$windows_dir/ZenoltBatch.exe" ] || return 0
+    # The build is there: can this machine start its programs? (The reason,
+    # from standard error, is the one thing kept.)
+    # shellcheck disable=SC2069
+    (source "$repo/scripts/wine-env.sh"; wine_loader_for "$windows_dir/Zenolt.exe" 2>&1 >/dev/null)
+}
+
+why_skip=$(windows_skip_reason)
+if [ -n "$why_skip" ]; then
+    skip "windows" "$why_skip"
+elif [ ! -f "$windows_dir/Zenolt.exe" ] || [ ! -f "$windows_dir/ZenoltBatch.exe" ]; then
+    fail "windows" "no Zenolt.exe and ZenoltBatch.exe in $windows_dir"
+else
+    # Where the planetarium publishes its port on Windows; the flag is set
+    # first so that an interruption part way still removes the key.
+    registry_written=1
+    if windows_registry add 'HKCU\Software\Astro_PC\Ciel\Status' /v TcpPort /t REG_SZ /d "$port" /f \
+        >"$scratch/reg.log" 2>&1; then
+        (windows_cases) >"$scratch/windows.log"
+        cat "$scratch/windows.log"
+        passed=$((passed + $(grep -c '^ok ' "$scratch/windows.log")))
+        failed=$((failed + $(grep -c '^FAIL ' "$scratch/windows.log")))
+    else
+        fail "windows registry value TcpPort" "$(tr '\n' ' ' <"$scratch/reg.log")"
+    fi
+    windows_registry delete 'HKCU\Software\Astro_PC' /f >/dev/null 2>&1
+    if windows_registry query 'HKCU\Software\Astro_PC' >/dev/null 2>&1; then
+        fail "windows registry key removed" "HKCU\\Software\\Astro_PC is still there"
+    else
+        registry_written=0
+        # Found by nothing now: the programs say the planetarium is not running.
+        run win_none bash "$repo/scripts/wine-run.sh" "$windows_dir/Zenolt.exe" GETRA
+        expect_exact "windows registry key removed, Zenolt.exe finds no planetarium" win_none 1 '' \
+            'ERROR: Unable to connect to Cartes du Ciel!  Is it running?\r\n'
+    fi
+fi
+
+# ---------------------------------------------------------------- stopped, all of it
+pid_alive() { [ -e "/proc/$1" ] && [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
+stopped_pid=$sky_pid
+bash "$planetarium/stop.sh" "$sky_pid" >"$scratch/stop.log" 2>&1
+stop_status=$?
+sky_pid=""
+why=""
+[ "$stop_status" = 0 ] || why="stop.sh status $stop_status; "
+! pid_alive "$stopped_pid" || why="${why}PID $stopped_pid still alive; "
+[ -z "$xvfb_pid" ] || ! pid_alive "$xvfb_pid" || why="${why}its Xvfb (PID $xvfb_pid) still alive; "
+[ ! -e "$rundir" ] || why="${why}$rundir still there; "
+if [ -z "$why" ]; then pass "planetarium stopped, run folder gone"; else fail "planetarium stopped" "${why%; }"; fi
+
+echo "$passed passed, $failed failed, $skipped skipped"
+[ "$failed" = 0 ]
