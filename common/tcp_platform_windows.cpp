@@ -1,5 +1,5 @@
 // The Windows side of the TCP conversation: Winsock (delay-loaded, see
-// cmake/ws2_32-delay.cmake), the registry value the planetarium publishes
+// cmake/tcp-delay.cmake), the registry value the planetarium publishes
 // its port in, and the conversion between the ANSI code page and UTF-8.
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -3,7 +3,8 @@
 # processor (i686: PE32, x86_64: PE32+) that imports only DLLs found on every
 # stock Windows, so it runs with nothing else installed, and that it loads
 # user32.dll, the DDE library, only when a conversation starts: user32.dll must
-# be among its delay-loaded imports and nowhere in its ordinary import table.
+# be among its delay-loaded imports and nowhere in its ordinary import table;
+# nor may ws2_32.dll and advapi32.dll (for the TCP command server) be there.
 # DLLs loaded on first use count as imports too, as do DLL names found in the
 # program's text.
 #   usage: check-imports.sh i686|x86_64 PROGRAM.exe...
@@ -14,7 +15,7 @@ case "$processor" in
     x86_64) objdump=x86_64-w64-mingw32-objdump; magic='(PE32+)'; thunk_bytes=8 ;;
     *) echo "unknown processor $processor" >&2; exit 2 ;;
 esac
-system_dlls='^(kernel32|user32|msvcrt|advapi32|gdi32|ntdll)\.dll$'
+system_dlls='^(kernel32|user32|msvcrt|advapi32|gdi32|ntdll|ws2_32)\.dll$'
 # Named in the text but never needed: the static GCC runtime only asks
 # whether this DLL happens to be loaded already and carries on without it.
 optional_probes='^libgcc_s_dw2-1\.dll$'
@@ -99,6 +100,15 @@ for program in "$@"; do
              "(see cmake/user32-dde-delay.cmake)"
         status=1
     fi
+    # Winsock and the registry likewise only when a program goes on to the
+    # TCP command server.
+    for dll in ws2_32 advapi32; do
+        if grep -qix "$dll\.dll" <<<"$imported"; then
+            echo "$program: imports $dll.dll at start-up; it must be delay-loaded" \
+                 "(see cmake/tcp-delay.cmake)"
+            status=1
+        fi
+    done
     if ! grep -qix 'user32\.dll' <<<"$delayed_dlls"; then
         echo "$program: does not delay-load user32.dll"; status=1
     fi

@@ -6,6 +6,11 @@
 #include <vector>
 
 #include "planetarium_place.h"
+#include "tcp_platform.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -132,6 +137,33 @@ TEST(PlanetariumPlace, PortThePlanetariumPublished) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(PortFromPublishedText(c.found, c.text), c.port) << c.text;
+    }
+}
+
+// The server's UTF-8 and the program's own text: the ANSI code page on
+// Windows (what it lacks, and bytes that are no UTF-8, become "?"), bytes
+// unchanged elsewhere.
+TEST(ServerText, ConvertedBetweenTheProgramsTextAndUtf8) {
+    const struct {
+        std::string server, own;
+    } cases[] = {
+        {"OBS:Z\xC3\xBCrich +41\xC2\xB0", "OBS:Z\xFCrich +41\xB0"},
+        {"\xD0\x96 \xFF", "? ?"},
+        {"", ""},
+    };
+#ifdef _WIN32
+    if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is not 1252";
+#endif
+    for (const auto& c : cases) {
+#ifdef _WIN32
+        EXPECT_EQ(FromServerText(c.server), c.own);
+        if (c.own.find('?') == std::string::npos) {
+            EXPECT_EQ(ToServerText(c.own), c.server);
+        }
+#else
+        EXPECT_EQ(FromServerText(c.server), c.server);
+        EXPECT_EQ(ToServerText(c.own), c.own);
+#endif
     }
 }
 

@@ -1,0 +1,111 @@
+// The real Zenolt.exe and ZenoltBatch.exe against the stand-in planetarium's
+// TCP command server, found as the real one is: through the port it
+// publishes in the registry, once no DDE conversation opens.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "planetarium_test.h"
+
+namespace {
+
+const char kStatusKey[] = "Software\\Astro_PC\\Ciel\\Status";
+
+// Publishes port as the planetarium does (the value TcpPort, a string).
+void PublishPort(const std::string& port) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kStatusKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "TcpPort", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()),
+                   static_cast<DWORD>(port.size() + 1));
+    RegCloseKey(key);
+}
+
+class TcpProgramsEndToEnd : public PlanetariumTest {
+protected:
+    // No planetarium is published once the test is over: the tests that
+    // expect none must find none.
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Astro_PC");
+        StopStandIn(tcpStandIn);
+        PlanetariumTest::TearDown();
+    }
+
+    void StartTcpPlanetarium(const std::string& options = "") {
+        std::string failure;
+        ASSERT_TRUE(StartTcpStandIn(tcpStandIn, options, failure)) << failure;
+        PublishPort(std::to_string(tcpStandIn.port));
+    }
+
+    // The commands the stand-in logged, but the QUIT each conversation ends with.
+    std::vector<std::string> Commands() {
+        std::vector<std::string> bytes;
+        for (const LoggedCommand& command : LoggedCommands(tcpStandIn)) {
+            if (command.bytes != "QUIT") bytes.push_back(command.bytes);
+        }
+        return bytes;
+    }
+
+    StandIn tcpStandIn;
+};
+
+const char kObservatory[] = "OBSL LAT:+46d12m00s LON:-06d06m00s ALT:400m OBS:Z\xFCrich";
+
+// The command text goes in UTF-8, and the reply comes back in the ANSI code
+// page (1252 here), with the line ends of a text stream.
+TEST_F(TcpProgramsEndToEnd, ZenoltThroughThePublishedPort) {
+    StartTcpPlanetarium();
+    const struct {
+        std::string tail;
+        std::string out, err;
+        DWORD status;
+        std::string sent;
+    } cases[] = {
+        {" GETRA", "00h44m14s\r\n", "", 0, "GETRA"},
+        {" WARP 9", "", "Failed! Bad command name\r\n", 2, "WARP 9"},
+        {std::string(" ") + kObservatory, "", "", 0,
+         "OBSL LAT:+46d12m00s LON:-06d06m00s ALT:400m OBS:Z\xC3\xBCrich"},
+        {" GETOBS", "LAT:+46d12m00sLON:-06d06m00sALT:400mOBS:Z\xFCrich\r\n", "", 0, "GETOBS"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = RunProgram(QuotedProgram("Zenolt.exe") + c.tail);
+        ASSERT_TRUE(run.finished) << c.tail;
+        EXPECT_EQ(run.exitCode, c.status) << c.tail;
+        EXPECT_EQ(run.out, c.out) << c.tail;
+        EXPECT_EQ(run.err, c.err) << c.tail;
+        ASSERT_FALSE(Commands().empty());
+        EXPECT_EQ(Commands().back(), c.sent) << c.tail;
+    }
+}
+
+TEST_F(TcpProgramsEndToEnd, DdeFirstAndNothingWherePortZeroIsPublished) {
+    StartTcpPlanetarium();
+    StartPlanetarium();
+    ProgramRun run = RunProgram(QuotedProgram("Zenolt.exe") + " ZOM+");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(LoggedTransactions(standIn).size(), 1u);
+    StopStandIn(standIn);
+    PublishPort("0");
+    run = RunProgram(QuotedProgram("Zenolt.exe") + " ZOM+");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.err, kConnectFailureLineAsWritten);
+    EXPECT_EQ(Commands(), std::vector<std::string>{});
+}
+
+TEST_F(TcpProgramsEndToEnd, ZenoltBatchJsonCarriesEveryCharacter) {
+    StartTcpPlanetarium();
+    const std::string path = NewTestDirectory() + "script.txt";
+    WriteFileBytes(path, std::string("SEARCH M31\r\nGETSELECTEDOBJECT\r\n") + kObservatory + "\r\n");
+    const ProgramRun run =
+        RunProgram(QuotedProgram("ZenoltBatch.exe") + " --json --replies \"" + path + "\"");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_NE(run.out.find("\"reply\":\"OK!  00h44m14.08s\\t+41\\u00b025'"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("OBS:Z\\u00fcrich\",\"outcome\":\"acknowledged\""), std::string::npos)
+        << run.out;
+    EXPECT_EQ(Commands().back(), "OBSL LAT:+46d12m00s LON:-06d06m00s ALT:400m OBS:Z\xC3\xBCrich");
+}
+
+}  // namespace
