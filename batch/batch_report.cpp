@@ -41,19 +41,20 @@ void RecordOutcome(BatchCounts& counts, std::FILE* err, unsigned long lineNumber
         case CommandOutcome::HoldsNul:
         case CommandOutcome::TooLong: ++counts.notSent; break;
     }
-    std::fprintf(err, "line %lu: %s: ", lineNumber, OutcomeWords(outcome));
+    // One write of the whole line: standard error is unbuffered, and a line
+    // written a byte at a time is slow and mixes with other writers.
+    std::string report =
+        "line " + std::to_string(lineNumber) + ": " + OutcomeWords(outcome) + ": ";
     for (char c : text) {
         if (c == '\0') {
-            std::fputs("\\0", err);
+            report += "\\0";
         } else {
-            std::fputc(c, err);
+            report += c;
         }
     }
-    if (answer != nullptr) {
-        std::fputs(": ", err);
-        std::fputs(answer->c_str(), err);
-    }
-    std::fputc('\n', err);
+    if (answer != nullptr) report += ": " + *answer;
+    report += '\n';
+    std::fwrite(report.data(), 1, report.size(), err);
     std::fflush(err);
 }
 

@@ -6,9 +6,9 @@
 
 namespace {
 
-void WriteErrorLine(const std::string& line) {
-    std::fputs(line.c_str(), stderr);
-    std::fputc('\n', stderr);
+void WriteErrorLine(const std::string& text) {
+    const std::string line = text + '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
 

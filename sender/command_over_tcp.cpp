@@ -4,9 +4,10 @@
 
 namespace {
 
+// Writes text and a line end in one piece, and flushes the stream.
 void WriteLine(std::FILE* stream, const std::string& text) {
-    std::fputs(text.c_str(), stream);
-    std::fputc('\n', stream);
+    const std::string line = text + '\n';
+    std::fwrite(line.data(), 1, line.size(), stream);
     std::fflush(stream);
 }
 

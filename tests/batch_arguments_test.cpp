@@ -68,6 +68,9 @@ TEST(ParseBatchArguments, BadOptionsAndValues) {
         {"--help", "x"},
         {"--replies"},                     // no FILE
         {"--json", "3", "x"},              // takes no value: "3" is the FILE
+        {"--server", "a:1", "--dde", "x"},  // one way or the other
+        {"--server", "::1", "x"},           // IPv6 wants brackets
+        {"--server", "x"},                 // value missing
     };
     for (const auto& arguments : cases) {
         std::string shown;
@@ -75,6 +78,17 @@ TEST(ParseBatchArguments, BadOptionsAndValues) {
         EXPECT_TRUE(Parsed(arguments).badUsage) << shown;
         EXPECT_FALSE(Parsed(arguments).showUsage) << shown;
     }
+}
+
+TEST(ParseBatchArguments, WhereToLookAndHowLongToWait) {
+    const BatchArguments local = Parsed({"x"});
+    EXPECT_EQ(local.reach.by, ReachBy::Local);
+    EXPECT_FALSE(local.timeoutGiven);
+    const BatchArguments server = Parsed({"--server", "[::1]:4000", "--timeout", "5", "x"});
+    EXPECT_EQ(server.reach.by, ReachBy::ServerOnly);
+    EXPECT_EQ(AddressText(server.reach.server), "[::1]:4000");
+    EXPECT_TRUE(server.timeoutGiven);
+    EXPECT_EQ(Parsed({"--dde", "-"}).reach.by, ReachBy::DdeOnly);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ TEST(RecordOutcome, CountsEachOutcomeAndReportsAllButAcknowledged) {
         std::string report;
         unsigned long sent, acknowledged, refused, unanswered, notSent;
         bool lost;
+        const char* answer = nullptr;
     } cases[] = {
         {CommandOutcome::Acknowledged, "", 1, 1, 0, 0, 0, false},
         {CommandOutcome::Refused, "line 12: refused: GOXY X:1 Y:2\n", 1, 0, 1, 0, 0, false},
@@ -25,11 +26,18 @@ TEST(RecordOutcome, CountsEachOutcomeAndReportsAllButAcknowledged) {
          "line 12: not sent, the conversation was lost: GOXY X:1 Y:2\n", 0, 0, 0, 0, 1, true},
         {CommandOutcome::HoldsNul, "line 12: not sent, it holds a NUL byte: GOXY X:1 Y:2\n", 0, 0,
          0, 0, 1, false},
+        {CommandOutcome::TooLong, "line 12: not sent, longer than 1022 bytes: GOXY X:1 Y:2\n", 0, 0,
+         0, 0, 1, false},
+        {CommandOutcome::Refused, "line 12: refused: GOXY X:1 Y:2: Failed! Bad command name\n", 1, 0,
+         1, 0, 0, false, "Failed! Bad command name"},
     };
     for (const auto& c : cases) {
         BatchCounts counts;
-        const std::string report = PrintedText(
-            [&](std::FILE* err) { RecordOutcome(counts, err, 12, "GOXY X:1 Y:2", c.outcome); });
+        const std::string answer = c.answer != nullptr ? c.answer : "";
+        const std::string report = PrintedText([&](std::FILE* err) {
+            RecordOutcome(counts, err, 12, "GOXY X:1 Y:2", c.outcome,
+                          c.answer != nullptr ? &answer : nullptr);
+        });
         EXPECT_EQ(report, c.report);
         EXPECT_EQ(counts.sent, c.sent) << c.report;
         EXPECT_EQ(counts.acknowledged, c.acknowledged) << c.report;
@@ -88,6 +96,7 @@ TEST(BatchExitStatus, FromWhatBecameOfTheCommands) {
 
 TEST(WriteCommandObject, EveryOutcomeAndAReply) {
     const Reply reply = {reinterpret_cast<const unsigned char*>("OK! \xF8\r\n\0x"), 9};
+    const Reply utf8 = {reinterpret_cast<const unsigned char*>("OK! +41\xC2\xB0 \xF8\r\n"), 13, true};
     const struct {
         CommandOutcome outcome;
         const Reply* reply;
@@ -99,6 +108,8 @@ TEST(WriteCommandObject, EveryOutcomeAndAReply) {
         {CommandOutcome::Unanswered, nullptr, R"("outcome":"unanswered"})"},
         {CommandOutcome::HoldsNul, nullptr, R"("outcome":"not-sent-nul"})"},
         {CommandOutcome::ConversationLost, nullptr, R"("outcome":"not-sent-lost"})"},
+        {CommandOutcome::TooLong, nullptr, R"("outcome":"not-sent-long"})"},
+        {CommandOutcome::Refused, &utf8, R"("outcome":"refused","reply":"OK! +41\u00b0 \ufffd\r\n"})"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(PrintedText([&](std::FILE* out) {

@@ -78,6 +78,28 @@ TEST(WriteJsonString, PlainAsciiWhateverTheText) {
 
 #if ZENOLT_HAVE_STREAM_WRITES
 // Also the JSON record, whole: bytes counts the text up to the NUL.
+// The TCP server's text: a well-formed UTF-8 character is written as its
+// UTF-16 units; every byte of anything else as \ufffd of its own.
+TEST(WriteJsonString, Utf8ExactlyAndNothingThatIsNoCharacter) {
+    const struct {
+        std::string bytes, json;
+    } cases[] = {
+        {"+41\xC2\xB0 Z\xC3\xBC\xE2\x82\xAC", R"("+41\u00b0 Z\u00fc\u20ac")"},
+        {"\xF0\x9F\x8C\x8C", R"("\ud83c\udf0c")"},
+        {"\xC0\xAF", R"("\ufffd\ufffd")"},                      // overlong
+        {"\xED\xA0\x80", R"("\ufffd\ufffd\ufffd")"},              // a surrogate
+        {"\xF4\x90\x80\x80", R"("\ufffd\ufffd\ufffd\ufffd")"},      // past U+10FFFF
+        {"\xE2\x82", R"("\ufffd\ufffd")"},                      // cut short
+        {"\xC3", R"("\ufffd")"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrintedText([&](std::FILE* out) {
+                      WriteJsonString(out, Bytes(c.bytes), c.bytes.size(), Utf8Text());
+                  }),
+                  c.json);
+    }
+}
+
 TEST(Records, EachIsFlushedWholeAtOnce) {
     const std::string item = "a\r\nb\0"s;
     const std::vector<std::string> pieces = DeviceWrites([&](std::FILE* out) {
