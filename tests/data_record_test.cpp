@@ -87,6 +87,7 @@ TEST(WriteJsonString, Utf8ExactlyAndNothingThatIsNoCharacter) {
         {"+41\xC2\xB0 Z\xC3\xBC\xE2\x82\xAC", R"("+41\u00b0 Z\u00fc\u20ac")"},
         {"\xF0\x9F\x8C\x8C", R"("\ud83c\udf0c")"},
         {"\xC0\xAF", R"("\ufffd\ufffd")"},                      // overlong
+        {"\xE0\x80\xAF", R"("\ufffd\ufffd\ufffd")"},              // overlong
         {"\xED\xA0\x80", R"("\ufffd\ufffd\ufffd")"},              // a surrogate
         {"\xF4\x90\x80\x80", R"("\ufffd\ufffd\ufffd\ufffd")"},      // past U+10FFFF
         {"\xE2\x82", R"("\ufffd\ufffd")"},                      // cut short
