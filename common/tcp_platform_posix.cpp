@@ -50,11 +50,13 @@ std::string ReasonOf(int error) {
 
 // Returns the connected socket, or -1 with error set; waits until deadline.
 int ConnectOne(const addrinfo& address, unsigned long long deadline, int& error) {
-    const int fd = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol);
+    const int fd = socket(address.ai_family, address.ai_socktype, address.ai_protocol);
     if (fd < 0) {
         error = errno;
         return -1;
     }
+    // A program this one starts does not keep the planetarium's connection.
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
 #ifdef SO_NOSIGPIPE
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
