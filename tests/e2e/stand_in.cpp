@@ -8,20 +8,6 @@
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 0;
-}
-
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1]));
-    }
-    return bytes;
-}
-
 // Starts StandInPlanetarium.exe with a new folder for its log, the given
 // options first, then the log and lifetime options, then the test's options.
 bool LaunchStandIn(StandIn& standIn, const std::string& modeOptions, const std::string& options,
@@ -125,18 +111,5 @@ std::vector<LoggedTransaction> LoggedTransactions(const StandIn& standIn) {
 }
 
 std::vector<LoggedCommand> LoggedCommands(const StandIn& standIn) {
-    std::vector<LoggedCommand> commands;
-    const std::string start = "COMMAND client=";
-    for (const std::string& line : StandInLog(standIn)) {
-        if (line.compare(0, start.size(), start) != 0) continue;
-        const std::string::size_type hex = line.find(" hex=");
-        if (hex == std::string::npos) continue;
-        const std::string::size_type end = line.find(' ', hex + 5);
-        const std::string::size_type length = end == std::string::npos ? end : end - hex - 5;
-        LoggedCommand command;
-        command.client = std::strtoul(line.c_str() + start.size(), nullptr, 10);
-        command.bytes = FromHex(line.substr(hex + 5, length));
-        commands.push_back(command);
-    }
-    return commands;
+    return CommandsInLog(StandInLog(standIn));
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "stand_in_log_lines.h"
+
 struct StandIn {
     PROCESS_INFORMATION process = {};
     std::string directory;
@@ -44,12 +46,6 @@ std::vector<std::string> StandInLog(const StandIn& standIn);
 bool WaitForLogLine(const StandIn& standIn, const std::string& line, DWORD timeoutMs);
 
 std::vector<LoggedTransaction> LoggedTransactions(const StandIn& standIn);
-
-// One command line as the TCP stand-in logged it.
-struct LoggedCommand {
-    unsigned long client = 0;  // the connection, 1, 2, 3 ... in the order they came
-    std::string bytes;  // the line's exact bytes, without its CR LF
-};
 
 std::vector<LoggedCommand> LoggedCommands(const StandIn& standIn);
 

@@ -23,20 +23,6 @@ long long NowMs() {
     return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 0;
-}
-
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1]));
-    }
-    return bytes;
-}
-
 }  // namespace
 
 bool StartStandIn(StandIn& standIn, const std::vector<std::string>& options,
@@ -110,20 +96,7 @@ bool WaitForLogLine(const StandIn& standIn, const std::string& line, long timeou
 }
 
 std::vector<LoggedCommand> LoggedCommands(const StandIn& standIn) {
-    std::vector<LoggedCommand> commands;
-    const std::string start = "COMMAND client=";
-    for (const std::string& line : StandInLog(standIn)) {
-        if (line.compare(0, start.size(), start) != 0) continue;
-        const std::string::size_type hex = line.find(" hex=");
-        if (hex == std::string::npos) continue;
-        const std::string::size_type end = line.find(' ', hex + 5);
-        const std::string::size_type length = end == std::string::npos ? end : end - hex - 5;
-        LoggedCommand command;
-        command.client = std::strtoul(line.c_str() + start.size(), nullptr, 10);
-        command.bytes = FromHex(line.substr(hex + 5, length));
-        commands.push_back(command);
-    }
-    return commands;
+    return CommandsInLog(StandInLog(standIn));
 }
 
 std::string PublishedPortFile(const std::string& home) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "stand_in_log_lines.h"
+
 #include "process_runner.h"
 
 struct StandIn {
@@ -14,12 +16,6 @@ struct StandIn {
     std::string logPath;
     std::string stopPath;  // the stand-in ends in good order once this exists
     int port = 0;          // the port it listens on, once it does
-};
-
-// One command line as the stand-in logged it.
-struct LoggedCommand {
-    unsigned long client = 0;  // the connection, 1, 2, 3 ... in the order they came
-    std::string bytes;         // the line's exact bytes, without its CR LF
 };
 
 // Starts StandInPlanetarium --tcp (next to the test program) with a log and a
