@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "../common/dde_link.h"
+#include "../common/planetarium_reach.h"
+#include "../common/planetarium_state.h"
 #include "data_dump.h"
 
 namespace {
@@ -16,9 +18,9 @@ const DWORD kRequestTimeoutMs = 120000;
 // nothing is copied or allocated, so no length of data can fail the run or be
 // cut short. Data that cannot be reached prints as a request that gave none.
 // The data handle is not freed here: uninitialising the instance releases it.
-bool RequestDataItem() {
+bool RequestDataItem(Unreached unreached) {
     DdeLink link;
-    const bool connected = OpenConversation(link);
+    const bool connected = OpenConversation(link, unreached);
     if (connected) {
         HDDEDATA data = RequestData(link, kRequestTimeoutMs);
         DWORD size = 0;
@@ -29,4 +31,24 @@ bool RequestDataItem() {
     }
     CloseConversation(link);
     return connected;
+}
+
+// The state is written as plain text: in the ANSI code page on Windows.
+int DumpStateOverTcp() {
+    TcpLink link;
+    if (!OpenTcpOrReport(link, PlanetariumChoice(), "ZenoltDump")) {
+        CloseTcpConversation(link);
+        return 1;
+    }
+    std::string state;
+    const bool answered = AskPlanetariumState(link, CurrentRecordTime(), state);
+    CloseTcpConversation(link);
+    if (!answered) {
+        std::fputs("ZenoltDump: the planetarium closed the connection\n", stderr);
+        std::fflush(stderr);
+        return 1;
+    }
+    const std::string text = FromServerText(state);
+    WriteDataDump(stdout, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    return 0;
 }

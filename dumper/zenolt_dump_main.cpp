@@ -1,14 +1,15 @@
 // ZenoltDump: prints the byte count and text of the running planetarium's
-// "DdeData" item; with any argument at all, prints its usage text instead.
+// "DdeData" item, or, from a planetarium with no DDE server, of its state
+// asked of its TCP command server and laid out as that item was; with any
+// argument at all, prints its usage text instead.
 //
 // Exit status: 0, or 1 when no conversation with the planetarium could be
-// opened. A request that gives no data, or data that cannot be read, prints
-// "0" and is not an error.
-#include <windows.h>
-
+// opened (or the TCP one was lost). A request that gives no data, or data
+// that cannot be read, prints "0" and is not an error.
 #include <cstddef>
 #include <cstdio>
 
+#include "../common/process_platform.h"
 #include "data_request.h"
 #include "dumper_usage.h"
 
@@ -21,9 +22,7 @@ const std::size_t kOutputBlockSize = 64 * 1024;
 }  // namespace
 
 int main(int argc, char**) {
-    // No critical-error or file-not-found message boxes: this is a console
-    // program that scripts run unattended.
-    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    PrepareUnattendedRun();
     if (argc > 1) {
         PrintDumperUsage(stdout);
         return 0;
@@ -32,5 +31,6 @@ int main(int argc, char**) {
     // still be chosen; if it cannot be, the default serves as well. The
     // stream is flushed when the process ends.
     std::setvbuf(stdout, nullptr, _IOFBF, kOutputBlockSize);
-    return RequestDataItem() ? 0 : 1;
+    if (RequestDataItem(Unreached::Quiet)) return 0;
+    return DumpStateOverTcp();
 }

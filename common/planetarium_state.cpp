@@ -1,0 +1,68 @@
+#include "planetarium_state.h"
+
+#include <cstdio>
+
+namespace {
+
+// Returns the first line of a success's reply without "OK! " (or "OK!")
+// before it; empty for a refusal.
+std::string ValueOf(const std::string& reply) {
+    std::string line = FirstReplyLine(reply);
+    if (IsRefusal(line.data(), line.size())) return "";
+    if (line.compare(0, 4, "OK! ") == 0) return line.substr(4);
+    if (line == "OK!") return "";
+    return line;
+}
+
+// Returns the observatory with one blank before each field but the first.
+std::string SpacedObservatory(const std::string& observatory) {
+    std::string spaced;
+    for (std::size_t i = 0; i < observatory.size(); ++i) {
+        for (const char* field : {"LON:", "ALT:", "OBS:"}) {
+            if (i > 0 && observatory.compare(i, 4, field) == 0 && observatory[i - 1] != ' ') {
+                spaced += ' ';
+            }
+        }
+        spaced += observatory[i];
+    }
+    return spaced;
+}
+
+}  // namespace
+
+std::string LayOutState(const RecordTime& asked, const StateAnswers& answers) {
+    char time[32];
+    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", asked.year, asked.month,
+                  asked.day, asked.hour, asked.minute, asked.second);
+    std::string selected = FirstReplyLine(answers.selected);
+    if (selected.compare(0, 4, "OK! ") == 0) {
+        selected.erase(0, 4);
+    } else {
+        selected.clear();
+    }
+    return std::string(time) + "\r\n" + "RA: " + ValueOf(answers.ra) + " DEC:" +
+           ValueOf(answers.dec) + " FOV:" + ValueOf(answers.fov) + "\r\n" + selected + "\r\n" +
+           ValueOf(answers.date) + "\r\n" + SpacedObservatory(ValueOf(answers.observatory)) +
+           "\r\n";
+}
+
+bool AskPlanetariumState(TcpLink& link, const RecordTime& asked, std::string& state) {
+    StateAnswers answers;
+    const struct {
+        const char* command;
+        std::string* answer;
+    } questions[] = {
+        {"GETRA", &answers.ra},         {"GETDEC", &answers.dec},
+        {"GETFOV", &answers.fov},       {"GETSELECTEDOBJECT", &answers.selected},
+        {"GETDATE", &answers.date},     {"GETOBS", &answers.observatory},
+    };
+    for (const auto& question : questions) {
+        const TcpAnswer answer =
+            SendTcpCommand(link, question.command, kStateAnswerTimeoutMs, *question.answer);
+        if (answer == TcpAnswer::Lost) return false;
+        // A refusal's reply stays, for LayOutState to tell it from a value.
+        if (answer == TcpAnswer::NoAnswer) question.answer->clear();
+    }
+    state = LayOutState(asked, answers);
+    return true;
+}
