@@ -28,6 +28,21 @@ void SetTextStream(std::FILE* stream);
 // Returns whether stream is a console (a terminal) a person watches.
 bool StreamIsConsole(std::FILE* stream);
 
+// Starts taking the requests to end a program that runs until it is
+// stopped: Ctrl+C, Ctrl+Break and closing the console on Windows (each
+// posts WM_QUIT to the calling thread, whose message queue a DDE wait
+// reads), SIGINT and SIGTERM elsewhere.
+void StartQuitHandling();
+
+// Returns whether an end was requested since StartQuitHandling (on Windows,
+// takes the WM_QUIT from the thread's queue).
+bool QuitRequested();
+
+// Tells the end's handler that the program has ended its conversation: a
+// closing console waits for that (a few seconds at most), since the system
+// ends the process as soon as the handler returns.
+void FinishQuitHandling();
+
 // Opens the file at path for reading bytes unchanged. Returns its
 // descriptor, or -1 with errno set.
 int OpenScriptFile(const char* path);

@@ -8,6 +8,29 @@
 
 #include "process_platform.h"
 
+namespace {
+
+// How long closing the console may wait for the program to end its
+// conversation: the system ends the process a few seconds after the handler
+// is called anyway.
+const DWORD kCloseWaitMs = 4000;
+
+DWORD quitThread = 0;
+HANDLE conversationEnded = nullptr;
+
+// Returns TRUE: the event is handled. Runs on a thread of its own, so it only
+// asks the program's thread to end; when the console is closing, it waits for
+// that end, since the system ends the process as soon as the handler returns.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    PostThreadMessageA(quitThread, WM_QUIT, 0, 0);
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        WaitForSingleObject(conversationEnded, kCloseWaitMs);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 void PrepareUnattendedRun() {
     SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
@@ -28,6 +51,22 @@ bool StreamIsConsole(std::FILE* stream) {
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     return GetConsoleMode(handle, &mode) != 0;
 }
+
+void StartQuitHandling() {
+    // The thread's message queue exists before the handler can post to it.
+    MSG message;
+    PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    quitThread = GetCurrentThreadId();
+    conversationEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+bool QuitRequested() {
+    MSG message;
+    return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+void FinishQuitHandling() { SetEvent(conversationEnded); }
 
 int OpenScriptFile(const char* path) { return _open(path, _O_RDONLY | _O_BINARY); }
 

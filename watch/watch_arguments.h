@@ -2,6 +2,8 @@
 #ifndef ZENOLT_WATCH_WATCH_ARGUMENTS_H
 #define ZENOLT_WATCH_WATCH_ARGUMENTS_H
 
+#include "../common/planetarium_reach.h"
+
 // The most records --count accepts (what a 32-bit count holds).
 constexpr unsigned long kMostRecords = 4294967295UL;
 // The shortest --poll interval: asking more often only loads the planetarium.
@@ -15,13 +17,16 @@ struct WatchArguments {
     unsigned long timeoutMs = 0;  // --timeout MS: end when no record came for MS; 0, never
     unsigned long pollMs = 0;     // --poll MS: ask every MS instead of an advise link; 0, advise
     bool json = false;            // --json: records as lines of JSON
+    PlanetariumChoice reach;      // --server HOST[:PORT], --dde, or neither
 };
 
 // Returns what the arguments after the program's path ask for:
 //   ZenoltWatch [--now] [--count N] [--timeout MS] [--poll MS] [--json]
+//               [--server HOST[:PORT] | --dde]
 // in any order; a later one of the same option wins. N is 1 to kMostRecords,
 // --timeout 1 to kLongestWaitMs, --poll kShortestPollMs to kLongestWaitMs,
-// all decimal.
+// all decimal. --server and --dde together, or an address that is no
+// HOST[:PORT] or [IPv6][:PORT], are bad usage.
 WatchArguments ParseWatchArguments(int argc, const char* const* argv);
 
 #endif

@@ -6,6 +6,8 @@
 #include "../common/conversation_wait.h"
 #include "../common/data_record.h"
 #include "../common/dde_link.h"
+#include "../common/planetarium_state.h"
+#include "../common/process_platform.h"
 
 namespace {
 
@@ -30,13 +32,14 @@ struct WatchState {
 
 WatchState watch;
 
-// Writes the value received (count bytes) as a record and counts it. Once
-// --count is reached or standard output fails, takes no more and asks the
-// loop to end.
-void WriteValue(const unsigned char* bytes, std::size_t count) {
+// Writes the value received (count bytes, in codePage) as a record and
+// counts it. Once --count is reached or standard output fails, takes no
+// more and asks the loop to end.
+void WriteValue(const unsigned char* bytes, std::size_t count,
+                const AnsiCodePage& codePage = SystemAnsiCodePage()) {
     const std::string time = FormatRecordTime(CurrentRecordTime());
     if (watch.arguments->json) {
-        WriteJsonRecord(stdout, time, bytes, count, SystemAnsiCodePage());
+        WriteJsonRecord(stdout, time, bytes, count, codePage);
     } else {
         WriteTextRecord(stdout, time, bytes, count);
     }
@@ -132,16 +135,9 @@ int WatchUntilEnd(const DdeLink& link, const WatchArguments& arguments, DWORD po
     }
 }
 
-}  // namespace
-
-int RunWatch(const WatchArguments& arguments) {
-    watch = WatchState();
-    watch.arguments = &arguments;
-    DdeLink link;
-    if (!OpenClientConversation(link, OnWatchEvent)) {
-        CloseConversation(link);
-        return 1;
-    }
+// Watches over the open DDE conversation of link until the watch ends;
+// returns its exit status, the conversation torn down.
+int WatchOverDde(const DdeLink& link, const WatchArguments& arguments) {
     watch.lastRecordTicks = GetTickCount();
     // The value as it is now comes before any change: asked before the
     // advise link starts, so no advised value can overtake it.
@@ -166,4 +162,110 @@ int RunWatch(const WatchArguments& arguments) {
     if (advising && ConversationAlive(link)) StopAdviseLink(link);
     CloseConversation(link);
     return status;
+}
+
+// Writes a text of the server's (UTF-8) as a record: plain text in the
+// program's own code page, JSON with every character exactly.
+void WriteServerValue(const std::string& text) {
+    if (watch.arguments->json) {
+        WriteValue(reinterpret_cast<const unsigned char*>(text.data()), text.size(), Utf8Text());
+        return;
+    }
+    const std::string own = FromServerText(text);
+    WriteValue(reinterpret_cast<const unsigned char*>(own.data()), own.size());
+}
+
+// Writes each event line the server pushes as a record: the line as
+// received, without its CR LF. Called whenever a line is read, also while
+// the watch waits for a getter's reply, so events are written in the order
+// they came.
+void OnServerEvent(void*, const std::string& line) {
+    if (watch.done) return;
+    WriteServerValue(line.substr(0, LengthWithoutLineEnd(line)));
+}
+
+// Asks the planetarium's state and writes it as when says; keeps it (but
+// for its first line, the time of the question, which always differs) as
+// the last value seen. Returns false when the conversation was lost.
+bool AskState(TcpLink& link, WhenToWrite when) {
+    if (watch.done) return true;
+    std::string state;
+    if (!AskPlanetariumState(link, CurrentRecordTime(), state)) return false;
+    const std::string value = state.substr(state.find('\n') + 1);
+    const bool changed = !watch.haveValue || value != watch.lastValue;
+    if (when == WhenToWrite::Always || (when == WhenToWrite::IfChanged && changed)) {
+        WriteServerValue(state);
+    }
+    watch.lastValue = value;
+    watch.haveValue = true;
+    return true;
+}
+
+// How often a watch over TCP looks whether it was asked to end.
+const DWORD kQuitCheckMs = 100;
+
+// Watches over the open TCP conversation of link until the watch ends;
+// returns its exit status, the conversation ended with QUIT.
+int WatchOverTcp(TcpLink& link, const WatchArguments& arguments) {
+    watch.lastRecordTicks = GetTickCount();
+    // Polling writes the state, not events.
+    if (arguments.pollMs == 0) link.onEvent = OnServerEvent;
+    bool lost = (arguments.now && !AskState(link, WhenToWrite::Always)) ||
+                (arguments.pollMs > 0 && !watch.haveValue && !AskState(link, WhenToWrite::Never));
+    DWORD nextPoll = GetTickCount() + arguments.pollMs;
+    int status = -1;
+    while (!lost && status < 0) {
+        const DWORD now = GetTickCount();
+        DWORD wait = kQuitCheckMs;
+        if (arguments.pollMs > 0 && MsUntil(nextPoll, now) < wait) wait = MsUntil(nextPoll, now);
+        if (arguments.timeoutMs > 0) {
+            const DWORD left = MsUntil(watch.lastRecordTicks + arguments.timeoutMs, now);
+            if (left < wait) wait = left;
+        }
+        lost = !watch.done && !WaitInTcpConversation(link, wait);
+        if (watch.done) {
+            status = watch.outputFailed ? 1 : 0;
+        } else if (!lost && QuitRequested()) {
+            status = 0;
+        } else if (!lost && arguments.timeoutMs > 0 &&
+                   GetTickCount() - watch.lastRecordTicks >= arguments.timeoutMs) {
+            std::fprintf(stderr, "ZenoltWatch: no new value within %lu ms\n", arguments.timeoutMs);
+            std::fflush(stderr);
+            status = 2;
+        } else if (!lost && arguments.pollMs > 0 && MsUntil(nextPoll, GetTickCount()) == 0) {
+            lost = !AskState(link, WhenToWrite::IfChanged);
+            nextPoll += arguments.pollMs;
+            if (MsUntil(nextPoll, GetTickCount()) == 0) nextPoll = GetTickCount() + arguments.pollMs;
+        }
+    }
+    if (watch.outputFailed) ReportLine("ZenoltWatch: cannot write standard output");
+    CloseTcpConversation(link);
+    if (lost) {
+        ReportLine("ZenoltWatch: the conversation with Cartes du Ciel was lost");
+        return 1;
+    }
+    return status;
+}
+
+}  // namespace
+
+int RunWatch(const WatchArguments& arguments) {
+    watch = WatchState();
+    watch.arguments = &arguments;
+    const ReachBy by = arguments.reach.by;
+    if (by != ReachBy::ServerOnly) {
+        DdeLink link;
+        const Unreached unreached = by == ReachBy::DdeOnly ? Unreached::Report : Unreached::Quiet;
+        if (OpenClientConversation(link, OnWatchEvent, unreached)) {
+            return WatchOverDde(link, arguments);
+        }
+        CloseConversation(link);
+        if (by == ReachBy::DdeOnly) return 1;
+    }
+    TcpLink link;
+    if (!OpenTcpOrReport(link, arguments.reach, "ZenoltWatch")) {
+        CloseTcpConversation(link);
+        return 1;
+    }
+    return WatchOverTcp(link, arguments);
 }
