@@ -14,16 +14,20 @@ std::string ValueOf(const std::string& reply) {
     return line;
 }
 
-// Returns the observatory with one blank before each field but the first.
+// Returns the observatory with one blank before LON:, ALT: and OBS:, each
+// looked for after the one before it, so that the name after OBS: stays as
+// it is whatever it holds.
 std::string SpacedObservatory(const std::string& observatory) {
-    std::string spaced;
-    for (std::size_t i = 0; i < observatory.size(); ++i) {
-        for (const char* field : {"LON:", "ALT:", "OBS:"}) {
-            if (i > 0 && observatory.compare(i, 4, field) == 0 && observatory[i - 1] != ' ') {
-                spaced += ' ';
-            }
+    std::string spaced = observatory;
+    std::size_t from = 0;
+    for (const char* field : {"LON:", "ALT:", "OBS:"}) {
+        const std::size_t at = spaced.find(field, from);
+        if (at == std::string::npos) break;
+        from = at + 4;
+        if (at > 0 && spaced[at - 1] != ' ') {
+            spaced.insert(at, 1, ' ');
+            ++from;
         }
-        spaced += observatory[i];
     }
     return spaced;
 }

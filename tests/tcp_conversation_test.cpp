@@ -2,6 +2,8 @@
 // pair: what it sends, in what pieces, and when it closes.
 #include "tcp_conversation.h"
 
+#include "planetarium_state.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -132,6 +134,27 @@ TEST(TcpConversation, APauseTakesEventsAndLateRepliesAndSeesTheServerGo) {
     server.Send("", true);
     EXPECT_FALSE(WaitInTcpConversation(server.link, 5000));
     EXPECT_EQ(SendTcpCommand(server.link, "ZOM+", 50, reply), TcpAnswer::Lost);
+}
+
+// Events that come while the getters wait for their replies are taken in
+// order, not as replies; a refused getter leaves its field empty.
+TEST(TcpConversation, TheStateAsTheItemWasWithEventsSetAside) {
+    PlayedServer server;
+    server.Send("OK! 00h44m14s\r\n>\tChart_1 :\tM 31\r\nOK! +41d25m18s\r\nOK! +01d00m00s\r\n"
+                ">\tChart_1 :\tM 42\r\nFailed!\r\nOK! 2026-12-08T13:41:15\r\n"
+                "OK! LAT:+46d12m00sLON:-06d06m00sALT:400mOBS:Z\xC3\xBCrich/ALT:1m\r\n");
+    std::string state;
+    ASSERT_TRUE(AskPlanetariumState(server.link, {2026, 12, 8, 9, 5, 7, 999, 60}, state));
+    EXPECT_EQ(state, "2026-12-08 09:05:07\r\n"
+                     "RA: 00h44m14s DEC:+41d25m18s FOV:+01d00m00s\r\n"
+                     "\r\n"
+                     "2026-12-08T13:41:15\r\n"
+                     "LAT:+46d12m00s LON:-06d06m00s ALT:400m OBS:Z\xC3\xBCrich/ALT:1m\r\n");
+    EXPECT_EQ(server.events, (std::vector<std::string>{">\tChart_1 :\tM 31\r\n",
+                                                        ">\tChart_1 :\tM 42\r\n"}));
+    EXPECT_EQ(LayOutState({2026, 1, 2, 3, 4, 5, 0, 0},
+                          {"", "", "", "OK!  00h44m14.08s\tM 31\r\n", "Not found!", ""}),
+              "2026-01-02 03:04:05\r\nRA:  DEC: FOV:\r\n 00h44m14.08s\tM 31\r\n\r\n\r\n");
 }
 
 TEST(TcpConversation, EndsWithQuitAndWaitsForTheGoodbye) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <regex>
+
 #include <string>
 #include <vector>
 
@@ -227,6 +229,79 @@ TEST_F(TcpProgramsEndToEnd, ZenoltBatchWhereToLook) {
             EXPECT_EQ(run.err, c.err) << c.arguments[0];
         }
     }
+}
+
+// The five lines of the state, as the DDE item laid them out.
+TEST_F(TcpProgramsEndToEnd, ZenoltDumpPrintsTheStateAsTheItemWas) {
+    StartPlanetarium();
+    const std::regex dump(
+        "(\\d+)(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n"
+        "RA: 00h44m14s DEC:\\+41d25m18s FOV:\\+01d00m00s\r\n"
+        "(.*)\r\n"
+        "2026-12-08T13:41:15\r\n"
+        "LAT:\\+46d12m00s LON:-06d06m00s ALT:400m OBS:Switzerland/Test\r\n)");
+    for (const char* selected : {"", "SEARCH M31"}) {
+        if (*selected != '\0') Run("Zenolt", {"SEARCH", "M31"});
+        const ProgramRun run = Run("ZenoltDump", {});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.err, "");
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(run.out, match, dump)) << run.out;
+        EXPECT_EQ(std::stoul(match.str(1)), match.str(2).size());
+        EXPECT_EQ(match.str(3), *selected == '\0' ? "" : " 00h44m14.08s\t+41\xC2\xB0" "25'17.6\"\t Gx\tM 31\tm: 4.29\tdim:199.5'x70.8'\tpa:35\tconst:And\tdesc:Andromeda galaxy");
+    }
+}
+
+TEST_F(TcpProgramsEndToEnd, ZenoltWatchWritesEachEventAndEndsAsAsked) {
+    StartPlanetarium();
+    const auto startWatch = [&](std::vector<std::string> arguments) {
+        ProgramLaunch launch;
+        launch.argv = {ProgramDirectory() + "ZenoltWatch"};
+        launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
+        launch.environment = {{"HOME", home}};
+        return StartProgram(launch);
+    };
+    const auto greeted = [&](unsigned long count) {
+        std::string line = "CONNECT client=" + std::to_string(count);
+        return WaitForLogLine(standIn, line, 5000);
+    };
+    // Two watches at once see the same events, in order; a third is ended by
+    // SIGINT and says goodbye.
+    RunningProgram first = startWatch({"--count", "2"});
+    RunningProgram second = startWatch({"--json", "--count", "2", "--timeout", "15000"});
+    RunningProgram third = startWatch({});
+    ASSERT_TRUE(greeted(3));
+    Run("Zenolt", {"SEARCH", "M42"});
+    Run("Zenolt", {"SEARCH", "M31"});
+    kill(third.pid, SIGINT);
+    const ProgramRun one = FinishProgram(first, 10000), two = FinishProgram(second, 10000),
+                     three = FinishProgram(third, 10000);
+    EXPECT_EQ(one.exitCode, 0);
+    const std::regex records("\\S+ 100 bytes\r\n>\tChart_1 :\t 05h36m19.62s[^\r\n]*Orion nebula\r\n"
+                             "\\S+ 111 bytes\r\n>\tChart_1 :\t 00h44m14.08s[^\r\n]*Andromeda galaxy\r\n");
+    EXPECT_TRUE(std::regex_match(one.out, records)) << one.out;
+    EXPECT_EQ(two.exitCode, 0);
+    EXPECT_NE(two.out.find("\"bytes\":111,\"text\":\">\\tChart_1 :\\t 00h44m14.08s\\t+41\\u00b025'"),
+              std::string::npos)
+        << two.out;
+    EXPECT_EQ(three.exitCode, 0);
+    EXPECT_EQ(three.err, "");
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"SEARCH M42", "SEARCH M31"}));
+
+    // Polling writes the state when it changed; a planetarium that crashes
+    // ends the watch at once.
+    RunningProgram polling = startWatch({"--poll", "100", "--count", "1"});
+    RunningProgram waiting = startWatch({"--now"});
+    ASSERT_TRUE(greeted(7));
+    Run("Zenolt", {"ZOM+"});
+    const ProgramRun polled = FinishProgram(polling, 10000);
+    EXPECT_EQ(polled.exitCode, 0);
+    EXPECT_NE(polled.out.find("FOV:+00d30m00s\r\n"), std::string::npos) << polled.out;
+    kill(standIn.process.pid, SIGKILL);
+    const ProgramRun lost = FinishProgram(waiting, 10000);
+    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_EQ(lost.err, "ZenoltWatch: the conversation with Cartes du Ciel was lost\n");
+    EXPECT_NE(lost.out.find("RA: 00h44m14s DEC:+41d25m18s FOV:+01d00m00s\r\n"), std::string::npos);
 }
 
 }  // namespace
