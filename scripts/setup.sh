@@ -11,7 +11,7 @@ export DEBIAN_FRONTEND=noninteractive
 dpkg --add-architecture i386
 apt-get update -qq
 apt-get install -y -qq \
-    cmake make g++ git file binutils time \
+    cmake make g++ git file binutils time dpkg-dev \
     mingw-w64 \
     wine wine64 wine32:i386 \
     googletest libgtest-dev \
