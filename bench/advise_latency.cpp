@@ -1,8 +1,10 @@
 // Times how long a change of the planetarium's item takes to reach the
 // standard output of a program that listens for it: from just before a poke
 // that the stand-in planetarium (started with --echo-pokes) answers by
-// advising "OK! BENCH <i>" CR LF "LAST BENCH <i>" CR LF, until the program
-// under measurement has written that text where a reader sees it.
+// advising its report of the command (ACK for one it runs, NAK for one it
+// does not know), until the program under measurement has written that
+// report where a reader sees it. The changes alternate between the two
+// reports, so that one change's record is never taken for the next one's.
 //
 //   advise_latency CHANGES NAME "COMMAND LINE" NAME "COMMAND LINE"
 //
@@ -83,6 +85,13 @@ bool Saw(Listener& l, const std::string& marker) {
     return true;
 }
 
+// The commands poked and the ends of the reports that tell them apart (a
+// report begins with the time, which changes only once a second).
+const char kRunCommand[] = "ZOM+";
+const char kRunReport[] = " ACK\r\n\r\nOK!\r\n\r\n";
+const char kUnknownCommand[] = "BENCH";
+const char kUnknownReport[] = " NAK\r\n\r\nFailed! Bad command name\r\n\r\n";
+
 struct Poker {
     DWORD instance = 0;
     HSZ service = nullptr, topic = nullptr, item = nullptr;
@@ -95,12 +104,11 @@ bool Poke(const Poker& p, const std::string& text) {
                                 CF_TEXT, XTYP_POKE, 1000, nullptr) != nullptr;
 }
 
-// Pokes command and waits until every listener has written its echo, up to
-// limitMs; with times, adds each one's time to it. Returns false when one
-// does not in time.
+// Pokes command and waits until every listener has written marker, the end
+// of its report, up to limitMs; with times, adds each one's time to it.
+// Returns false when one does not in time.
 bool Change(const Poker& p, std::vector<Listener*>& listeners, const std::string& command,
-            bool times, double limitMs) {
-    const std::string marker = "LAST " + command + "\r\n";
+            const std::string& marker, bool times, double limitMs) {
     const double start = Now();
     if (!Poke(p, command)) return false;
     std::vector<bool> seen(listeners.size(), false);
@@ -155,11 +163,13 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "advise_latency: cannot start %s\n", l->commandLine.c_str());
                 return 1;
             }
-            // Each listens before the next starts, so the order of the links is known.
+            // Each listens before the next starts, so the order of the links
+            // is known. The warm-up reports are NAK, those of a try that
+            // came late too, so the first change timed is an ACK.
             bool listening = false;
             std::vector<Listener*> one = {l};
             for (int tries = 0; tries < 50 && !listening; ++tries) {
-                listening = Change(p, one, "WARM " + std::to_string(tries), false, 200);
+                listening = Change(p, one, kUnknownCommand, kUnknownReport, false, 200);
             }
             if (!listening) {
                 std::fprintf(stderr, "advise_latency: %s does not listen\n", l->name.c_str());
@@ -167,7 +177,9 @@ int main(int argc, char** argv) {
             }
         }
         for (int i = 0; i < changes / 2; ++i, ++made) {
-            if (!Change(p, listeners, "BENCH " + std::to_string(made), true, 10000)) {
+            const bool run = i % 2 == 0;
+            if (!Change(p, listeners, run ? kRunCommand : kUnknownCommand,
+                        run ? kRunReport : kUnknownReport, true, 10000)) {
                 std::fprintf(stderr, "advise_latency: change %d never arrived\n", made);
                 return 1;
             }

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include "server_lines.h"
@@ -104,7 +103,13 @@ SocketHandle ConnectToServer(const std::string& host, unsigned port, unsigned lo
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const std::string service = std::to_string(port);
-    const int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    // An address written out needs no name service, which is slow to start.
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    if (status == EAI_NONAME) {
+        hints.ai_flags = AI_NUMERICSERV;
+        status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    }
     if (status != 0) {
         if (status == EAI_NONAME) {
             reason = "no such host";
@@ -168,12 +173,15 @@ bool ReadPublishedPort(std::string& text) {
 #else
     const std::string path = std::string(home) + "/.skychart/tmp/tcpport";
 #endif
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
+    // Read with the system's calls: a C++ stream would first set up the
+    // library's locales, which costs more than the whole conversation.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
     // A port is a few digits: more than that is not a port, and is not read.
     char bytes[16];
-    file.read(bytes, sizeof bytes);
-    text.assign(bytes, static_cast<std::size_t>(file.gcount()));
+    const ssize_t got = read(fd, bytes, sizeof bytes);
+    close(fd);
+    text.assign(bytes, got > 0 ? static_cast<std::size_t>(got) : 0);
     return true;
 }
 

@@ -21,10 +21,19 @@
 //                                       killed process), found when advising
 //   END                                 the stand-in is ending
 //
-// The item "DdeData" holds the bytes of --serve FILE, or nothing, until
-// --echo-pokes or --tick changes it. A request of any item is answered with
-// it, in the format asked for. Advise links are accepted for "DdeData" in
-// CF_TEXT only, and each new value of the item is advised to them once the
+// The item "DdeData" holds the bytes of --serve FILE or else, as the Delphi
+// planetarium's item does, five lines in the ANSI code page separated by CR
+// LF and ended by a NUL (the degree sign is the one byte 0xB0):
+//
+//   <the stand-in's start, as the PC writes a short date and a long time>
+//   RA: 00h42m44.30s DEC:+41°16'09.0" FOV:+01°00'00"
+//    00h42m44.30s +41°16'09.0"   Gx M 31 m: 3.44 Andromeda Galaxy
+//   2026-12-08T13:41:15
+//   LAT:+46d12m00s LON:-06d06m00s ALT:400m OBS:Switzerland/Test
+//
+// until --echo-pokes or --tick changes it. A request of any item is answered
+// with it, in the format asked for. Advise links are accepted for "DdeData"
+// in CF_TEXT only, and each new value of the item is advised to them once the
 // answer to the poke that made it is on its way.
 //
 // Options:
@@ -41,10 +50,22 @@
 //   --hold-request MS   answer each request only after MS milliseconds,
 //                       pumping messages meanwhile as a busy server would
 //   --refuse-advise     refuse every advise link
-//   --echo-pokes        after acknowledging a poke of COMMAND, make the item
-//                       "OK! COMMAND" CR LF "LAST COMMAND" CR LF and a NUL
-//                       (COMMAND: the poked bytes up to their first NUL) and
-//                       advise it, as the planetarium reports a command it ran
+//   --echo-pokes        after acknowledging a poke, report the command's
+//                       result as the version 3 Delphi builds do, and advise
+//                       it: the item becomes five lines, separated by CR LF
+//                       and ended by a NUL,
+//                         <time> ACK     or   <time> NAK
+//                         (empty)
+//                         OK!            or   Failed! Bad command name
+//                         (empty)
+//                         (empty)
+//                       <time> being now, written as in the item above; ACK
+//                       and OK! when the command (the poked bytes up to their
+//                       first NUL) is one the stand-in knows: its first word
+//                       (up to a blank) is one of the version 2 DDE
+//                       vocabulary, ZOM+ ZOM- GOXY IDXY MOVE FIND DATE OBSL
+//                       STA+ STA- NEB+ NEB- GREQ GRAZ GRNM CONL CONB EQAZ
+//                       SBMP SGIF SJPG PDSS LOAD SAVE
 //   --tick MS           every MS milliseconds (1 or more; as fast as the
 //                       system allows when that is shorter than one pass of
 //                       the loop) make the item "TICK <n>" and a NUL, n = 1,
@@ -95,6 +116,7 @@ struct StandInSettings {
     unsigned long endAfterPokes = 0;  // 0: never
     bool refuseRequest = false;
     DWORD holdRequestMs = 0;
+    bool serve = false;
     std::vector<BYTE> served;
     bool refuseAdvise = false;
     bool echoPokes = false;
@@ -364,15 +386,64 @@ void ChangeItem(const std::vector<BYTE>& bytes) {
     pendingAdvises.push_back(bytes);
 }
 
-// What the planetarium reports after running command: the command up to its
-// first NUL, twice, in two CR LF lines ended by a NUL.
+// The commands the planetarium runs: the version 2 DDE vocabulary. Any other
+// first word it answers with "Failed! Bad command name".
+const char* const kKnownCommands[] = {
+    "ZOM+", "ZOM-", "GOXY", "IDXY", "MOVE", "FIND", "DATE", "OBSL",
+    "STA+", "STA-", "NEB+", "NEB-", "GREQ", "GRAZ", "GRNM", "CONL",
+    "CONB", "EQAZ", "SBMP", "SGIF", "SJPG", "PDSS", "LOAD", "SAVE",
+};
+
+bool IsKnownCommand(const std::string& command) {
+    const std::string word = command.substr(0, command.find(' '));
+    for (const char* known : kKnownCommands) {
+        if (word == known) return true;
+    }
+    return false;
+}
+
+// The time of a change as the planetarium writes it in the item's first
+// line: now, in the PC's short date and long time formats.
+std::string ChangeTime() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char date[128] = "";
+    char time[128] = "";
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, sizeof date);
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, sizeof time);
+    return std::string(date) + ' ' + time;
+}
+
+// The item of five lines, separated by CR LF and ended by a NUL.
+std::vector<BYTE> ItemOfLines(const std::string& time, const std::string& centre,
+                              const std::string& status, const std::string& date,
+                              const std::string& observatory) {
+    return BytesOfText(time + "\r\n" + centre + "\r\n" + status + "\r\n" + date + "\r\n" +
+                       observatory + '\0');
+}
+
+// The item of a planetarium that has shown its chart of M 31 and identified
+// the galaxy; the degree sign is the ANSI byte 0xB0.
+std::vector<BYTE> ChartItem() {
+    return ItemOfLines(ChangeTime(),
+                       "RA: 00h42m44.30s DEC:+41\xB0" "16'09.0\" FOV:+01\xB0" "00'00\"",
+                       " 00h42m44.30s +41\xB0" "16'09.0\"   Gx M 31 m: 3.44 Andromeda Galaxy",
+                       "2026-12-08T13:41:15",
+                       "LAT:+46d12m00s LON:-06d06m00s ALT:400m OBS:Switzerland/Test");
+}
+
+// What the planetarium reports after a poke: when, whether the command was
+// run (ACK) or not (NAK), and its result in the status line; the chart's
+// lines stay empty.
 std::vector<BYTE> EchoOf(const std::vector<BYTE>& poked) {
     std::string command;
     for (BYTE b : poked) {
         if (b == 0) break;
         command += static_cast<char>(b);
     }
-    return BytesOfText("OK! " + command + "\r\nLAST " + command + "\r\n" + '\0');
+    const bool known = IsKnownCommand(command);
+    return ItemOfLines(ChangeTime() + (known ? " ACK" : " NAK"), "",
+                       known ? "OK!" : "Failed! Bad command name", "", "");
 }
 
 HDDEDATA CALLBACK OnDdeEvent(UINT type, UINT format, HCONV conversation, HSZ name1, HSZ name2,
@@ -465,6 +536,7 @@ bool ParseSettings(int argc, char** argv) {
         } else if (option == "--end-after-pokes" && hasValue) {
             settings.endAfterPokes = std::strtoul(argv[++i], nullptr, 10);
         } else if (option == "--serve" && hasValue) {
+            settings.serve = true;
             if (!ReadWholeFile(argv[++i], settings.served)) return false;
         } else if (option == "--refuse-request") {
             settings.refuseRequest = true;
@@ -556,7 +628,7 @@ int RunDdeStandIn(int argc, char** argv) {
                    stderr);
         return 2;
     }
-    currentItem = settings.served;
+    currentItem = settings.serve ? settings.served : ChartItem();
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     underWine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
     logFile = std::fopen(settings.logPath.c_str(), "ab");

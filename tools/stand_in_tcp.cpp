@@ -1309,6 +1309,11 @@ int RunTcpStandIn(int argc, char** argv) {
         return 2;
     }
 #ifdef _WIN32
+    // Under Wine the desktop's process starts with the first program that
+    // needs it (any DDE client does) and inherits that program's standard
+    // handles, holding its output files open for as long as Wine runs: the
+    // stand-in, started with none to hand on, takes that first use itself.
+    GetDesktopWindow();
     WSADATA winsock;
     if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0) {
         std::fputs("StandInPlanetarium: WSAStartup failed\n", stderr);

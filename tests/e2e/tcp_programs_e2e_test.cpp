@@ -3,6 +3,7 @@
 // publishes in the registry, once no DDE conversation opens.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,41 @@ TEST_F(TcpProgramsEndToEnd, ZenoltBatchJsonCarriesEveryCharacter) {
     EXPECT_NE(run.out.find("OBS:Z\\u00fcrich\",\"outcome\":\"acknowledged\""), std::string::npos)
         << run.out;
     EXPECT_EQ(Commands().back(), "OBSL LAT:+46d12m00s LON:-06d06m00s ALT:400m OBS:Z\xC3\xBCrich");
+}
+
+// The state as the item was, in the ANSI code page; each event a record,
+// in the ANSI code page too; a quit request, as Ctrl+C posts it, ends the
+// watch with QUIT.
+TEST_F(TcpProgramsEndToEnd, ZenoltDumpAndZenoltWatchThroughThePublishedPort) {
+    StartTcpPlanetarium();
+    RunProgram(QuotedProgram("Zenolt.exe") + " SEARCH M31");
+    const ProgramRun dump = RunProgram(QuotedProgram("ZenoltDump.exe"));
+    EXPECT_EQ(dump.exitCode, 0u);
+    const std::string selected = "\r\n 00h44m14.08s\t+41\xB0" "25'17.6\"\t Gx\tM 31\t";
+    // The count, then the text, which begins with the date of the question,
+    // through a text stream as an item is (its CR LF become CR CR LF).
+    std::smatch count;
+    ASSERT_TRUE(std::regex_search(dump.out, count, std::regex(R"(^(\d+?)\d{4}-\d\d-\d\d )")));
+    const std::string text = dump.out.substr(count.length(1));
+    EXPECT_EQ(text.size() - 5, std::stoul(count.str(1)));
+    EXPECT_NE(text.find(WithCrLf("\r\nRA: 00h44m14s DEC:+41d25m18s FOV:+01d00m00s" + selected)),
+              std::string::npos)
+        << dump.out;
+
+    RunningProgram watch = StartProgram(QuotedProgram("ZenoltWatch.exe") + " --count 2");
+    RunningProgram quitting = StartProgram(QuotedProgram("ZenoltWatch.exe"));
+    ASSERT_TRUE(WaitForLogLine(tcpStandIn, "CONNECT client=4", 10000));
+    RunProgram(QuotedProgram("Zenolt.exe") + " SEARCH M42");
+    RunProgram(QuotedProgram("Zenolt.exe") + " SEARCH M31");
+    const ProgramRun run = FinishProgram(watch, 10000);
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    const std::vector<std::string> records = WatchRecords(run.out);
+    ASSERT_EQ(records.size(), 2u) << run.out;
+    EXPECT_EQ(records[1].rfind(">\tChart_1 :\t 00h44m14.08s\t+41\xB0" "25'", 0), 0u) << records[1];
+    ASSERT_TRUE(PostThreadMessageA(quitting.process.dwThreadId, WM_QUIT, 0, 0));
+    const ProgramRun quit = FinishProgram(quitting, 10000);
+    EXPECT_EQ(quit.exitCode, 0u);
+    EXPECT_EQ(quit.out.size() > 0 && quit.err.empty(), true) << quit.err;
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #
 #   real_planetarium_test.sh LINUX_DIR WINDOWS_DIR [WHY_NO_WINDOWS]
 #
-# LINUX_DIR holds the Linux Zenolt and ZenoltBatch; WINDOWS_DIR a Windows
-# build holding Zenolt.exe and ZenoltBatch.exe, run under Wine in the
-# project's prefix. Either may be "-": that half is then reported skipped
-# (with WHY_NO_WINDOWS as the reason for the Windows half), never passed.
+# LINUX_DIR holds the Linux Zenolt, ZenoltDump, ZenoltBatch and ZenoltWatch;
+# WINDOWS_DIR a Windows build holding the same four as .exe, run under Wine
+# in the project's prefix. Either may be "-": that half is then reported
+# skipped (with WHY_NO_WINDOWS as the reason for the Windows half), never
+# passed. The last Linux case ends the planetarium with its own SHUTDOWN
+# command, after the Windows half; stop.sh then clears what it leaves.
 #
 # Prints one line per case, "ok NAME", "FAIL NAME: why" or "skip NAME: why",
 # then "N passed, N failed, N skipped"; exits 1 when a case failed. Without
@@ -16,8 +18,9 @@
 # starting "SKIPPED: " and exits 0, which CTest reports as skipped.
 #
 # The planetarium is always stopped (also on failure or interruption), the
-# registry value the Windows programs find it by is always removed, and the
-# scratch folder is always deleted.
+# programs started in the background are ended, the registry value the
+# Windows programs find it by is always removed, and the scratch folder is
+# always deleted.
 set -uo pipefail
 
 if [ $# -lt 2 ] || [ $# -gt 3 ]; then
@@ -58,6 +61,14 @@ registry_written=0
 cleanup() {
     trap - EXIT
     trap "" INT TERM HUP   # a second interruption must not cut the clean-up short
+    # Programs still running in the background (a case cut short): each
+    # under its timeout, which passes the signal on.
+    local f p
+    for f in "$scratch"/*.pid; do
+        [ -f "$f" ] || continue
+        p=$(cat "$f")
+        [ "$(cat "/proc/$p/comm" 2>/dev/null)" = timeout ] && kill -TERM "$p" 2>/dev/null
+    done
     if [ "$registry_written" = 1 ]; then
         windows_registry delete 'HKCU\Software\Astro_PC' /f >/dev/null 2>&1
         registry_written=0
@@ -97,6 +108,34 @@ run() {
     echo $? >"$scratch/$name.status"
 }
 status_of() { cat "$scratch/$1.status"; }
+# Starts a program in the background as run does, bounded by $limit seconds
+# when set (standard input from nothing); finish NAME waits for it and
+# records its status. Until then $scratch/NAME.pid names it, so that the
+# clean-up can end it.
+start() {
+    local name=$1
+    shift
+    timeout "${limit:-$run_limit}" "$@" </dev/null >"$scratch/$name.out" 2>"$scratch/$name.err" &
+    echo $! >"$scratch/$name.pid"
+}
+finish() {
+    wait "$(cat "$scratch/$1.pid")"
+    echo $? >"$scratch/$1.status"
+    rm -f "$scratch/$1.pid"
+}
+# Waits (up to 30 s: a Windows program starts Wine first) until at least N
+# clients are connected to the planetarium. Its listener greets them in the
+# order they connected, and each is sent the events from its greeting on: so
+# a client that connects after this has returned causes events that all N
+# see.
+await_clients() {
+    local i
+    for ((i = 0; i < 300; i++)); do
+        [ "$(ss -Htn state established "( sport = :$port )" | wc -l)" -ge "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
 # Runs a check written in Python (on standard input); when it fails, the
 # reason is in $scratch/check.err, which last_error shows.
 py_check() { python3 "$@" 2>"$scratch/check.err"; }
@@ -175,6 +214,79 @@ else:
 EOF
 }
 
+# Checks what ZenoltDump wrote: its status 0, nothing on standard error, the
+# byte count then exactly that many bytes of text: five lines, each ending in
+# CR LF (the time, the chart's centre, the selected object M 31, the chart's
+# date, the observatory). With three more files, the centre's RA, DEC and
+# field must be what they hold (Zenolt GETRA, GETDEC, GETFOV, ending in LF).
+# A Windows program writes the text through a text stream, as it writes a
+# DDE item: each LF becomes CR LF, so the CR LF of a line comes out as CR CR
+# LF, and the count is of the text before that (run names win_*).
+# Prints the verdict of the case, with $also_wrong (when set) among its
+# reasons.
+check_dump() {
+    local case_name=$1 run_name=$2 why=${also_wrong:-}
+    shift 2
+    [ "$(status_of "$run_name")" = 0 ] || why="${why}status $(status_of "$run_name"), expected 0; "
+    [ ! -s "$scratch/$run_name.err" ] || why="${why}standard error $(shown "$scratch/$run_name.err"); "
+    ZENOLT_TEXT_STREAM=$([[ $run_name == win_* ]] && echo 1) \
+    py_check - "$scratch/$run_name.out" "$@" <<'EOF' || why="${why}standard output $(shown "$scratch/$run_name.out")$(last_error); "
+import re, sys
+data = open(sys.argv[1], "rb").read()
+# The count runs straight into the year: split where a time begins.
+split = [k for k in range(1, 12) if data[:k].isdigit()
+         and re.match(rb"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r*\n", data[k:])]
+assert len(split) == 1, "no byte count followed by a time line"
+count, text = int(data[:split[0]]), data[split[0]:]
+import os
+if os.environ.get("ZENOLT_TEXT_STREAM"):
+    text = text.replace(b"\r\r\n", b"\r\n")
+wrong = []
+if count != len(text):
+    wrong.append(f"count {count}, but {len(text)} bytes of text")
+if b"\r\r\n" in text:
+    wrong.append("lines end in CR CR LF")
+assert not wrong, "; ".join(wrong)
+assert text.endswith(b"\r\n"), "the last line does not end in CR LF"
+lines = text[:-2].split(b"\r\n")
+assert len(lines) == 5, f"{len(lines)} lines ending in CR LF, expected 5"
+assert not any(b"\r" in l or b"\n" in l for l in lines), "a stray CR or LF in a line"
+assert re.fullmatch(rb"RA: \S+ DEC:\S+ FOV:\S+", lines[1]), f"line 1: {lines[1]!r}"
+if len(sys.argv) == 5:
+    values = []
+    for path in sys.argv[2:]:
+        value = open(path, "rb").read()
+        assert value.endswith(b"\n") and value.count(b"\n") == 1, f"{path}: {value!r}"
+        values.append(value[:-1])
+    expected = b"RA: %s DEC:%s FOV:%s" % tuple(values)
+    assert lines[1] == expected, f"line 1 {lines[1]!r}, Zenolt gives {expected!r}"
+assert b"M 31" in lines[2], f"line 2: {lines[2][:60]!r}"
+assert re.fullmatch(rb"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d", lines[3]), f"line 3: {lines[3]!r}"
+assert lines[4].startswith(b"LAT:"), f"line 4: {lines[4]!r}"
+EOF
+    if [ -z "$why" ]; then pass "$case_name"; else fail "$case_name" "${why%; }"; fi
+}
+
+# Succeeds when the file holds exactly one record of ZenoltWatch (a header
+# line: time, byte count, "bytes"; the text; CR LF) whose text is an event
+# line about M 31 (">", TAB, ...), and writes the text to FILE.text. With
+# "ansi", the degree sign in it must be the one byte 0xB0.
+one_event_record() {
+    py_check - "$@" <<'EOF'
+import re, sys
+data = open(sys.argv[1], "rb").read()
+m = re.match(rb"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?([+-]\d\d:?\d\d|Z)? (\d+) bytes\r\n", data)
+assert m, "no record header"
+text = data[m.end():m.end() + int(m[3])]
+assert len(text) == int(m[3]) and data[m.end() + len(text):] == b"\r\n", "not one record ending in CR LF"
+assert text.startswith(b">\t"), f"not an event line: {text[:40]!r}"
+assert b"M 31" in text, "no M 31 in it"
+if sys.argv[2:] == ["ansi"]:
+    assert b"\xb0" in text and b"\xc2\xb0" not in text, "the degree sign is not the byte 0xB0"
+open(sys.argv[1] + ".text", "wb").write(text)
+EOF
+}
+
 # The script of the batch cases: a line longer than the server takes (2000
 # bytes) between commands that are answered.
 long_line="MOVE $(head -c 1995 /dev/zero | tr '\0' X)"
@@ -182,6 +294,7 @@ long_line="MOVE $(head -c 1995 /dev/zero | tr '\0' X)"
 # ---------------------------------------------------------------- Linux programs
 linux_cases() {
     local zenolt=$linux_dir/Zenolt batch=$linux_dir/ZenoltBatch
+    local dump=$linux_dir/ZenoltDump watch=$linux_dir/ZenoltWatch
     export HOME=$rundir/home   # found only through the published port file
 
     run fov_before "$zenolt" GETFOV
@@ -314,13 +427,101 @@ assert replies[1] == b"OK!\r\n"
 assert data == b"sent 2, acknowledged 2, refused 0, unanswered 0, not sent 0\n"
 EOF
     if [ -z "$why" ]; then pass "linux ZenoltBatch --replies --server 127.0.0.1:$port"; else fail "linux ZenoltBatch --replies --server 127.0.0.1:$port" "${why%; }"; fi
+
+    # The state after a SEARCH, its centre as Zenolt gives it.
+    run dump_search "$zenolt" SEARCH M31
+    run dump "$dump"
+    run dump_ra "$zenolt" GETRA
+    run dump_dec "$zenolt" GETDEC
+    run dump_fov "$zenolt" GETFOV
+    local name also_wrong=""
+    for name in dump_search dump_ra dump_dec dump_fov; do
+        [ "$(status_of $name)" = 0 ] || also_wrong="${also_wrong}$name status $(status_of $name) $(shown "$scratch/$name.err"); "
+    done
+    also_wrong=$also_wrong check_dump "linux ZenoltDump after SEARCH M31" dump \
+        "$scratch/dump_ra.out" "$scratch/dump_dec.out" "$scratch/dump_fov.out"
+
+    # A watch sees the event another client's SEARCH causes.
+    start watch "$watch" --count 1 --timeout 20000
+    why=""
+    await_clients 1 || why="not connected after 30 s; "
+    run watch_search "$zenolt" SEARCH M31
+    finish watch
+    [ "$(status_of watch)" = 0 ] || why="${why}status $(status_of watch), expected 0; "
+    [ ! -s "$scratch/watch.err" ] || why="${why}standard error $(shown "$scratch/watch.err"); "
+    [ "$(status_of watch_search)" = 0 ] || why="${why}SEARCH M31 status $(status_of watch_search); "
+    one_event_record "$scratch/watch.out" || why="${why}standard output $(shown "$scratch/watch.out")$(last_error); "
+    if [ -z "$why" ]; then pass "linux ZenoltWatch --count 1 sees another client's SEARCH M31"; else fail "linux ZenoltWatch --count 1 sees another client's SEARCH M31" "${why%; }"; fi
+
+    # The state as it is now, as JSON.
+    run watch_now "$watch" --now --json --count 1
+    why=""
+    [ "$(status_of watch_now)" = 0 ] || why="status $(status_of watch_now), expected 0; "
+    [ ! -s "$scratch/watch_now.err" ] || why="${why}standard error $(shown "$scratch/watch_now.err"); "
+    py_check - "$scratch/watch_now.out" <<'EOF' || why="${why}standard output $(shown "$scratch/watch_now.out")$(last_error); "
+import json, re, sys
+raw = open(sys.argv[1], "rb").read()
+assert raw.endswith(b"\r\n") and raw.count(b"\n") == 1, "not one line ending in CR LF"
+record = json.loads(raw.decode("ascii"))
+assert sorted(record) == ["bytes", "text", "time"], f"fields {sorted(record)}"
+assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?([+-]\d\d:?\d\d|Z)?", record["time"]), record["time"]
+text = record["text"]
+assert "RA: " in text and "LAT:" in text, "no RA: and LAT: in the text"
+assert text.endswith("\r\n") and len(text[:-2].split("\r\n")) == 5, "not five lines ending in CR LF"
+assert record["bytes"] == len(text.encode("utf-8")), f"bytes {record['bytes']}, text of {len(text.encode('utf-8'))}"
+EOF
+    if [ -z "$why" ]; then pass "linux ZenoltWatch --now --json --count 1"; else fail "linux ZenoltWatch --now --json --count 1" "${why%; }"; fi
+
+    # Two watches at once, one event: both see it.
+    start watch_a "$watch" --count 1 --timeout 20000
+    start watch_b "$watch" --count 1 --timeout 20000
+    why=""
+    await_clients 2 || why="not both connected after 30 s; "
+    run watch_both_search "$zenolt" SEARCH M31
+    finish watch_a
+    finish watch_b
+    for name in watch_a watch_b; do
+        [ "$(status_of $name)" = 0 ] || why="${why}$name status $(status_of $name), expected 0; "
+        [ ! -s "$scratch/$name.err" ] || why="${why}$name standard error $(shown "$scratch/$name.err"); "
+        one_event_record "$scratch/$name.out" || why="${why}$name standard output $(shown "$scratch/$name.out")$(last_error); "
+    done
+    [ "$(status_of watch_both_search)" = 0 ] || why="${why}SEARCH M31 status $(status_of watch_both_search); "
+    [ -n "$why" ] || cmp -s "$scratch/watch_a.out.text" "$scratch/watch_b.out.text" ||
+        why="not the same event: $(shown "$scratch/watch_a.out.text") and $(shown "$scratch/watch_b.out.text")"
+    if [ -z "$why" ]; then pass "linux two ZenoltWatch at once see the same SEARCH M31"; else fail "linux two ZenoltWatch at once see the same SEARCH M31" "${why%; }"; fi
 }
 
+# The planetarium shut down by another client: a watch learns of it at once.
+# The last case of all: the planetarium is gone after it.
+linux_shutdown_case() {
+    local zenolt=$linux_dir/Zenolt watch=$linux_dir/ZenoltWatch why="" began ended
+    export HOME=$rundir/home
+    limit=30 start lost "$watch"
+    await_clients 1 || why="not connected after 30 s; "
+    began=$(date +%s%N)
+    start shutdown "$zenolt" SHUTDOWN
+    finish lost
+    ended=$(date +%s%N)
+    finish shutdown
+    local took=$(((ended - began) / 1000000))
+    [ "$(status_of shutdown)" = 0 ] && [ ! -s "$scratch/shutdown.out" ] && [ ! -s "$scratch/shutdown.err" ] ||
+        why="${why}Zenolt SHUTDOWN status $(status_of shutdown), standard error $(shown "$scratch/shutdown.err"); "
+    [ "$(status_of lost)" = 1 ] || why="${why}status $(status_of lost), expected 1; "
+    [ ! -s "$scratch/lost.out" ] || why="${why}standard output $(shown "$scratch/lost.out"); "
+    holds "$scratch/lost.err" 'ZenoltWatch: the conversation with Cartes du Ciel was lost\n' ||
+        why="${why}standard error $(shown "$scratch/lost.err"); "
+    [ "$took" -le 3000 ] || why="${why}ended $took ms after SHUTDOWN was sent, expected at most 3000; "
+    if [ -z "$why" ]; then pass "linux ZenoltWatch ends with status 1 when SHUTDOWN ends the planetarium ($took ms)"; else fail "linux ZenoltWatch ends with status 1 when SHUTDOWN ends the planetarium" "${why%; }"; fi
+}
+
+linux_ready=0
 if [ "$linux_dir" = - ]; then
     skip "linux" "no Linux build given"
-elif [ ! -x "$linux_dir/Zenolt" ] || [ ! -x "$linux_dir/ZenoltBatch" ]; then
-    fail "linux" "no Zenolt and ZenoltBatch in $linux_dir"
+elif [ ! -x "$linux_dir/Zenolt" ] || [ ! -x "$linux_dir/ZenoltDump" ] ||
+    [ ! -x "$linux_dir/ZenoltBatch" ] || [ ! -x "$linux_dir/ZenoltWatch" ]; then
+    fail "linux" "no Zenolt, ZenoltDump, ZenoltBatch and ZenoltWatch in $linux_dir"
 else
+    linux_ready=1
     (linux_cases) >"$scratch/linux.log"
     cat "$scratch/linux.log"
     passed=$((passed + $(grep -c '^ok ' "$scratch/linux.log")))
@@ -330,6 +531,7 @@ fi
 # ---------------------------------------------------------------- Windows programs
 windows_cases() {
     local zenolt=$windows_dir/Zenolt.exe batch=$windows_dir/ZenoltBatch.exe
+    local dump=$windows_dir/ZenoltDump.exe watch=$windows_dir/ZenoltWatch.exe
     local wine=("bash" "$repo/scripts/wine-run.sh")
 
     run win_zoom "${wine[@]}" "$zenolt" ZOM+
@@ -369,11 +571,31 @@ EOF
     holds "$scratch/win_json.err" 'line 3: refused: WARP 9: Failed! Bad command name\r\n' ||
         why="${why}standard error $(shown "$scratch/win_json.err"); "
     if [ -z "$why" ]; then pass "windows ZenoltBatch.exe --json --replies"; else fail "windows ZenoltBatch.exe --json --replies" "${why%; }"; fi
+
+    # A watch under Wine sees the event another client's SEARCH causes: the
+    # Linux Zenolt's when there is one.
+    local searcher=("${wine[@]}" "$zenolt")
+    [ "$linux_ready" = 1 ] && searcher=(env HOME="$rundir/home" "$linux_dir/Zenolt")
+    start win_watch "${wine[@]}" "$watch" --count 1 --timeout 20000
+    why=""
+    await_clients 1 || why="not connected after 30 s; "
+    run win_watch_search "${searcher[@]}" SEARCH M31
+    finish win_watch
+    [ "$(status_of win_watch)" = 0 ] || why="${why}status $(status_of win_watch), expected 0; "
+    [ ! -s "$scratch/win_watch.err" ] || why="${why}standard error $(shown "$scratch/win_watch.err"); "
+    [ "$(status_of win_watch_search)" = 0 ] || why="${why}SEARCH M31 status $(status_of win_watch_search); "
+    one_event_record "$scratch/win_watch.out" ansi || why="${why}standard output $(shown "$scratch/win_watch.out")$(last_error); "
+    if [ -z "$why" ]; then pass "windows ZenoltWatch.exe --count 1 sees another client's SEARCH M31"; else fail "windows ZenoltWatch.exe --count 1 sees another client's SEARCH M31" "${why%; }"; fi
+
+    # The state, M 31 still selected.
+    run win_dump "${wine[@]}" "$dump"
+    check_dump "windows ZenoltDump.exe" win_dump
 }
 
 windows_skip_reason() {
     [ "$windows_dir" = - ] && { echo "$why_no_windows"; return; }
-    [ -f "$windows_dir/Zenolt.exe" ] && [ -f "$windows_dir/ZenoltBatch.exe" ] || return 0
+    [ -f "$windows_dir/Zenolt.exe" ] && [ -f "$windows_dir/ZenoltDump.exe" ] &&
+        [ -f "$windows_dir/ZenoltBatch.exe" ] && [ -f "$windows_dir/ZenoltWatch.exe" ] || return 0
     # The build is there: can this machine start its programs? (The reason,
     # from standard error, is the one thing kept.)
     # shellcheck disable=SC2069
@@ -383,8 +605,9 @@ windows_skip_reason() {
 why_skip=$(windows_skip_reason)
 if [ -n "$why_skip" ]; then
     skip "windows" "$why_skip"
-elif [ ! -f "$windows_dir/Zenolt.exe" ] || [ ! -f "$windows_dir/ZenoltBatch.exe" ]; then
-    fail "windows" "no Zenolt.exe and ZenoltBatch.exe in $windows_dir"
+elif [ ! -f "$windows_dir/Zenolt.exe" ] || [ ! -f "$windows_dir/ZenoltDump.exe" ] ||
+    [ ! -f "$windows_dir/ZenoltBatch.exe" ] || [ ! -f "$windows_dir/ZenoltWatch.exe" ]; then
+    fail "windows" "no Zenolt.exe, ZenoltDump.exe, ZenoltBatch.exe and ZenoltWatch.exe in $windows_dir"
 else
     # Where the planetarium publishes its port on Windows; the flag is set
     # first so that an interruption part way still removes the key.
@@ -410,7 +633,17 @@ else
     fi
 fi
 
+# ---------------------------------------------------------------- shut down by a client
+if [ "$linux_ready" = 1 ]; then
+    (linux_shutdown_case) >"$scratch/shutdown.log"
+    cat "$scratch/shutdown.log"
+    passed=$((passed + $(grep -c '^ok ' "$scratch/shutdown.log")))
+    failed=$((failed + $(grep -c '^FAIL ' "$scratch/shutdown.log")))
+fi
+
 # ---------------------------------------------------------------- stopped, all of it
+# (stop.sh also clears what a planetarium ended by SHUTDOWN leaves: its Xvfb
+# and its run folder.)
 pid_alive() { [ -e "/proc/$1" ] && [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
 stopped_pid=$sky_pid
 bash "$planetarium/stop.sh" "$sky_pid" >"$scratch/stop.log" 2>&1
