@@ -62,3 +62,28 @@ touch "$scratch/stop-echo"; sleep 0.3
 echo
 echo "\$ Zenolt ZOM+    (with no planetarium running)"
 run "$bin/Zenolt.exe" ZOM+ 2>&1 || echo "  (exit status $?)"
+
+echo
+echo "Today's Cartes du Ciel has no DDE server: it listens on TCP and publishes"
+echo "its port. The Linux programs, against the stand-in's TCP server:"
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target Zenolt ZenoltDump ZenoltWatch StandInPlanetarium >/dev/null
+home=$scratch/home
+mkdir -p "$home/.skychart/tmp"
+build/linux/StandInPlanetarium --tcp --log "$scratch/tcp.log" --stop-file "$scratch/stop-tcp" \
+    --port-file "$home/.skychart/tmp/tcpport" &
+for _ in $(seq 100); do grep -q READY "$scratch/tcp.log" 2>/dev/null && break; sleep 0.1; done
+echo "\$ Zenolt GETRA"
+HOME=$home build/linux/Zenolt GETRA | sed 's/^/  /'
+echo "\$ ZenoltWatch --count 1 --timeout 20000      (in the background, while Zenolt sends SEARCH M31)"
+HOME=$home build/linux/ZenoltWatch --count 1 --timeout 20000 >"$scratch/tcp-watch.out" 2>&1 &
+watch_pid=$!
+for _ in $(seq 100); do [ "$(grep -c CONNECT "$scratch/tcp.log")" -ge 2 ] && break; sleep 0.1; done
+HOME=$home build/linux/Zenolt SEARCH M31
+wait "$watch_pid" && watch_status=0 || watch_status=$?
+tr -d '\r' <"$scratch/tcp-watch.out" | sed 's/^/  /'
+echo "  (exit status $watch_status)"
+echo "\$ ZenoltDump      (the state, laid out as the DDE item was)"
+HOME=$home build/linux/ZenoltDump | tr -d '\r' | sed 's/^/  /'
+echo
+touch "$scratch/stop-tcp"; sleep 0.3
