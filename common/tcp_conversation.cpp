@@ -89,19 +89,29 @@ TcpOpenEnd OpenTcpConversation(TcpLink& link, const ServerAddress& address, std:
     link.socket = ConnectToServer(address.host, address.port, kTcpConnectTimeoutMs, why);
     if (link.socket == kNoSocket) return TcpOpenEnd::NotReached;
     StartServerLines(link.lines, ReceiveFromServer, &link.socket, TcpClockMs);
+    return ReadGreeting(link, why);
+}
+
+// An object identified while the planetarium was busy with another client
+// may be told before the greeting: such lines, and keep-alives, are no
+// greeting, and come before the conversation is the caller's.
+TcpOpenEnd ReadGreeting(TcpLink& link, std::string& why) {
+    const unsigned long long deadline = link.lines.now() + kTcpGreetingTimeoutMs;
     std::string greeting;
-    const LineEnd end =
-        NextServerLine(link.lines, greeting, TcpClockMs() + kTcpGreetingTimeoutMs);
-    if (end == LineEnd::TimeUp) {
-        why = "no greeting within " + std::to_string(kTcpGreetingTimeoutMs) + " ms";
-        return TcpOpenEnd::NotReached;
+    for (;;) {
+        const LineEnd end = NextServerLine(link.lines, greeting, deadline);
+        if (end == LineEnd::TimeUp) {
+            why = "no greeting within " + std::to_string(kTcpGreetingTimeoutMs) + " ms";
+            return TcpOpenEnd::NotReached;
+        }
+        if (end != LineEnd::Line) {
+            link.lost = true;
+            why = "the connection was closed before the greeting";
+            return TcpOpenEnd::NotReached;
+        }
+        why = greeting.substr(0, LengthWithoutLineEnd(greeting));
+        if (KindOfServerLine(why.data(), why.size()) == ServerLineKind::Reply) break;
     }
-    if (end != LineEnd::Line) {
-        link.lost = true;
-        why = "the connection was closed before the greeting";
-        return TcpOpenEnd::NotReached;
-    }
-    why = greeting.substr(0, LengthWithoutLineEnd(greeting));
     if (why.compare(0, 3, "OK!") != 0) return TcpOpenEnd::GreetingRefused;
     why.clear();
     return TcpOpenEnd::Greeted;

@@ -56,6 +56,11 @@ enum class TcpOpenEnd {
 // CloseTcpConversation.
 TcpOpenEnd OpenTcpConversation(TcpLink& link, const ServerAddress& address, std::string& why);
 
+// Reads the greeting of the server whose lines link reads, skipping event
+// lines and keep-alives before it, waiting up to kTcpGreetingTimeoutMs.
+// Returns how it went, as OpenTcpConversation (which calls it).
+TcpOpenEnd ReadGreeting(TcpLink& link, std::string& why);
+
 // What became of one command.
 enum class TcpAnswer {
     Success,   // a reply that is not a refusal

@@ -65,6 +65,27 @@ private:
     std::thread writer_;
 };
 
+TEST(TcpConversation, TheGreetingComesAfterAnyEvent) {
+    const struct {
+        std::string served;
+        TcpOpenEnd end;
+        std::string why;
+    } cases[] = {
+        {">\tChart_1 :\tM 31\r\n.\r\nOK! id=2 chart=Chart_1\r\n", TcpOpenEnd::Greeted, ""},
+        {"Failed! Cannot activate a chart.\r\n", TcpOpenEnd::GreetingRefused,
+         "Failed! Cannot activate a chart."},
+        {">\tChart_1 :\tM 31\r\n", TcpOpenEnd::NotReached,
+         "the connection was closed before the greeting"},
+    };
+    for (const auto& c : cases) {
+        PlayedServer server;
+        server.Send(c.served, true);
+        std::string why;
+        EXPECT_EQ(ReadGreeting(server.link, why), c.end) << c.served;
+        EXPECT_EQ(why, c.why) << c.served;
+    }
+}
+
 TEST(TcpConversation, EachCommandGetsItsWholeReply) {
     const std::string big(kLongestServerLine + 1, 'x');
     const struct {
