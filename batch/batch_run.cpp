@@ -127,19 +127,14 @@ void CloseTcp(BatchLink& link) { CloseTcpConversation(link.tcp); }
 
 const BatchWay kTcpWay = {CheckForTcp, SendOverTcp, WaitOverTcp, CloseTcp};
 
-// Opens the conversation arguments ask for: DDE first unless a server is
-// given, then, unless DDE alone is asked for, TCP. Returns the way it goes,
-// or null when the planetarium was not reached (reported on standard error).
+// Opens the conversation arguments ask for. Returns the way it goes, or null
+// when the planetarium was not reached (reported on standard error).
 const BatchWay* OpenBatchLink(BatchLink& link, const BatchArguments& arguments) {
-    const ReachBy by = arguments.reach.by;
-    if (by != ReachBy::ServerOnly) {
-        const Unreached unreached = by == ReachBy::DdeOnly ? Unreached::Report : Unreached::Quiet;
-        if (OpenClientConversation(link.dde, OnBatchEvent, unreached)) return &kDdeWay;
-        CloseConversation(link.dde);
-        if (by == ReachBy::DdeOnly) return nullptr;
+    switch (OpenClientOrTcp(link.dde, OnBatchEvent, link.tcp, arguments.reach, "ZenoltBatch")) {
+        case ReachedBy::Dde: return &kDdeWay;
+        case ReachedBy::Tcp: return &kTcpWay;
+        case ReachedBy::Nothing: break;
     }
-    if (OpenTcpOrReport(link.tcp, arguments.reach, "ZenoltBatch")) return &kTcpWay;
-    CloseTcpConversation(link.tcp);
     return nullptr;
 }
 

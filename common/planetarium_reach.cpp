@@ -3,16 +3,7 @@
 #include <cstdio>
 
 #include "dde_link.h"
-
-namespace {
-
-void WriteErrorLine(const std::string& text) {
-    const std::string line = text + '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-}
-
-}  // namespace
+#include "text_lines.h"
 
 bool OpenTcpOrReport(TcpLink& link, const PlanetariumChoice& choice, const char* program) {
     link = TcpLink();
@@ -27,9 +18,23 @@ bool OpenTcpOrReport(TcpLink& link, const PlanetariumChoice& choice, const char*
     if (end == TcpOpenEnd::Greeted) return true;
     WriteConnectFailureLine();
     if (end == TcpOpenEnd::GreetingRefused) {
-        WriteErrorLine(FromServerText(why));
+        WriteLine(stderr, FromServerText(why));
     } else if (choice.by == ReachBy::ServerOnly) {
-        WriteErrorLine(std::string(program) + ": " + AddressText(address) + ": " + why);
+        WriteLine(stderr, std::string(program) + ": " + AddressText(address) + ": " + why);
     }
     return false;
+}
+
+ReachedBy OpenClientOrTcp(DdeLink& dde, PFNCALLBACK callback, TcpLink& tcp,
+                          const PlanetariumChoice& choice, const char* program) {
+    if (choice.by != ReachBy::ServerOnly) {
+        const Unreached unreached =
+            choice.by == ReachBy::DdeOnly ? Unreached::Report : Unreached::Quiet;
+        if (OpenClientConversation(dde, callback, unreached)) return ReachedBy::Dde;
+        CloseConversation(dde);
+        if (choice.by == ReachBy::DdeOnly) return ReachedBy::Nothing;
+    }
+    if (OpenTcpOrReport(tcp, choice, program)) return ReachedBy::Tcp;
+    CloseTcpConversation(tcp);
+    return ReachedBy::Nothing;
 }

@@ -3,6 +3,7 @@
 #ifndef ZENOLT_COMMON_PLANETARIUM_REACH_H
 #define ZENOLT_COMMON_PLANETARIUM_REACH_H
 
+#include "dde_link.h"
 #include "planetarium_place.h"
 #include "tcp_conversation.h"
 
@@ -26,5 +27,17 @@ struct PlanetariumChoice {
 // for an address given, "<program>: <address>: <reason>"; returns false. The
 // caller ends with CloseTcpConversation either way.
 bool OpenTcpOrReport(TcpLink& link, const PlanetariumChoice& choice, const char* program);
+
+// Which conversation OpenClientOrTcp opened.
+enum class ReachedBy { Nothing, Dde, Tcp };
+
+// Opens the conversation choice asks for, as a program of our own that
+// stays in it: DDE as a documented client with callback first (unless a
+// server is given), then, unless DDE alone is asked for, TCP. Returns which
+// one is open (the caller ends it with CloseConversation or
+// CloseTcpConversation), or Nothing, having written the connect-failure
+// line and what more is known to standard error, with nothing left open.
+ReachedBy OpenClientOrTcp(DdeLink& dde, PFNCALLBACK callback, TcpLink& tcp,
+                          const PlanetariumChoice& choice, const char* program);
 
 #endif

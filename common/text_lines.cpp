@@ -7,3 +7,9 @@ void WriteLines(std::FILE* out, const char* const* lines, std::size_t count) {
         std::fflush(out);
     }
 }
+
+void WriteLine(std::FILE* out, const std::string& text) {
+    const std::string line = text + '\n';
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fflush(out);
+}

@@ -4,9 +4,14 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 // Writes each of the count lines to out followed by a line end, flushing
 // after every line end (also those of empty lines).
 void WriteLines(std::FILE* out, const char* const* lines, std::size_t count);
+
+// Writes text and a line end to out in one piece (an unbuffered stream
+// would otherwise take it a byte at a time) and flushes it.
+void WriteLine(std::FILE* out, const std::string& text);
 
 #endif

@@ -5,6 +5,7 @@
 #include "../common/dde_link.h"
 #include "../common/planetarium_reach.h"
 #include "../common/planetarium_state.h"
+#include "../common/text_lines.h"
 #include "data_dump.h"
 
 namespace {
@@ -44,8 +45,7 @@ int DumpStateOverTcp() {
     const bool answered = AskPlanetariumState(link, CurrentRecordTime(), state);
     CloseTcpConversation(link);
     if (!answered) {
-        std::fputs("ZenoltDump: the planetarium closed the connection\n", stderr);
-        std::fflush(stderr);
+        WriteLine(stderr, "ZenoltDump: the planetarium closed the connection");
         return 1;
     }
     const std::string text = FromServerText(state);

@@ -1,19 +1,7 @@
 #include "command_over_tcp.h"
 
 #include "../common/planetarium_reach.h"
-
-namespace {
-
-// Writes text and a line end in one piece, and flushes the stream.
-void WriteLine(std::FILE* stream, const std::string& text) {
-    const std::string line = text + '\n';
-    std::fwrite(line.data(), 1, line.size(), stream);
-    std::fflush(stream);
-}
-
-void WriteErrorLine(const std::string& text) { WriteLine(stderr, text); }
-
-}  // namespace
+#include "../common/text_lines.h"
 
 // Each line is written without its own line end, then the stream's: a text
 // stream turns it into the system's (CR LF on Windows).
@@ -44,7 +32,7 @@ int SendCommandOverTcp(const std::string& commandText) {
     const std::string command = ToServerText(commandText);
     const char* why = WhyNotSendableOverTcp(command);
     if (why != nullptr) {
-        WriteErrorLine(std::string("Zenolt: the command cannot be sent over TCP: ") + why);
+        WriteLine(stderr, std::string("Zenolt: the command cannot be sent over TCP: ") + why);
         return 2;
     }
     TcpLink link;
@@ -56,11 +44,11 @@ int SendCommandOverTcp(const std::string& commandText) {
     const TcpAnswer answer = SendTcpCommand(link, command, kSenderReplyTimeoutMs, reply);
     CloseTcpConversation(link);
     if (answer == TcpAnswer::Lost) {
-        WriteErrorLine("Zenolt: the planetarium closed the connection");
+        WriteLine(stderr, "Zenolt: the planetarium closed the connection");
         return 1;
     }
     if (answer == TcpAnswer::NoAnswer) {
-        WriteErrorLine("Zenolt: no answer within " + std::to_string(kSenderReplyTimeoutMs) + " ms");
+        WriteLine(stderr, "Zenolt: no answer within " + std::to_string(kSenderReplyTimeoutMs) + " ms");
         return 2;
     }
     return WriteCommandReply(stdout, stderr, answer, reply);

@@ -252,20 +252,12 @@ int WatchOverTcp(TcpLink& link, const WatchArguments& arguments) {
 int RunWatch(const WatchArguments& arguments) {
     watch = WatchState();
     watch.arguments = &arguments;
-    const ReachBy by = arguments.reach.by;
-    if (by != ReachBy::ServerOnly) {
-        DdeLink link;
-        const Unreached unreached = by == ReachBy::DdeOnly ? Unreached::Report : Unreached::Quiet;
-        if (OpenClientConversation(link, OnWatchEvent, unreached)) {
-            return WatchOverDde(link, arguments);
-        }
-        CloseConversation(link);
-        if (by == ReachBy::DdeOnly) return 1;
+    DdeLink dde = {};
+    TcpLink tcp;
+    switch (OpenClientOrTcp(dde, OnWatchEvent, tcp, arguments.reach, "ZenoltWatch")) {
+        case ReachedBy::Dde: return WatchOverDde(dde, arguments);
+        case ReachedBy::Tcp: return WatchOverTcp(tcp, arguments);
+        case ReachedBy::Nothing: break;
     }
-    TcpLink link;
-    if (!OpenTcpOrReport(link, arguments.reach, "ZenoltWatch")) {
-        CloseTcpConversation(link);
-        return 1;
-    }
-    return WatchOverTcp(link, arguments);
+    return 1;
 }
