@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on Debian 12 (run as root):
 # CMake, the mingw-w64 cross compilers, Wine with 32-bit support, GoogleTest
-# sources and clang with its sanitizer and fuzzer runtimes.
+# sources, clang with its sanitizer and fuzzer runtimes, and Xvfb and Python,
+# which the real Windows planetarium needs to run headless under Wine.
 set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then
     echo "scripts/setup.sh installs Debian packages: run it as root" >&2
@@ -16,5 +17,6 @@ apt-get install -y -qq \
     wine wine64 wine32:i386 \
     googletest libgtest-dev \
     clang libclang-rt-14-dev \
+    xvfb python3 \
     >/dev/null
 echo "setup: done"
