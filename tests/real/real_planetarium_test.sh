@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # The programs against the real planetarium: Cartes du Ciel v4.3, built from
 # its source in ../shared/planetarium (beside this repository) and run
-# headless on a port the system chooses.
+# headless on a port the system chooses; and the Windows programs against the
+# real Windows Cartes du Ciel of ../shared/planetarium/windows, under wine64.
 #
-#   real_planetarium_test.sh LINUX_DIR WINDOWS_DIR [WHY_NO_WINDOWS]
+#   real_planetarium_test.sh LINUX_DIR WINDOWS_DIR [WHY_NO_WINDOWS [WINDOWS_BUILD...]]
 #
 # LINUX_DIR holds the Linux Zenolt, ZenoltDump, ZenoltBatch and ZenoltWatch;
 # WINDOWS_DIR a Windows build holding the same four as .exe, run under Wine
-# in the project's prefix. Either may be "-": that half is then reported
-# skipped (with WHY_NO_WINDOWS as the reason for the Windows half), never
-# passed. The last Linux case ends the planetarium with its own SHUTDOWN
-# command, after the Windows half; stop.sh then clears what it leaves.
+# in the project's prefix against the Linux planetarium. Either may be "-":
+# that half is then reported skipped (with WHY_NO_WINDOWS as the reason for
+# the Windows half), never passed. The last Linux case ends the planetarium
+# with its own SHUTDOWN command, after the Windows half; stop.sh then clears
+# what it leaves.
+#
+# Each WINDOWS_BUILD (a folder of the four .exe) runs the same table of cases
+# against the Windows planetarium, started once for all of them, in its own
+# Wine prefix; the programs find it only through the registry value it
+# writes itself. A build this machine cannot run, or that is not there, is
+# reported skipped with the reason; so is the whole half where the Windows
+# planetarium or wine64 is missing or it does not start.
 #
 # Prints one line per case, "ok NAME", "FAIL NAME: why" or "skip NAME: why",
 # then "N passed, N failed, N skipped"; exits 1 when a case failed. Without
@@ -20,16 +29,18 @@
 # The planetarium is always stopped (also on failure or interruption), the
 # programs started in the background are ended, the registry value the
 # Windows programs find it by is always removed, and the scratch folder is
-# always deleted.
+# always deleted; so is the Windows planetarium with its Xvfb, its Wine
+# server and its run folder.
 set -uo pipefail
 
-if [ $# -lt 2 ] || [ $# -gt 3 ]; then
-    echo "usage: $0 LINUX_DIR|- WINDOWS_DIR|- [WHY_NO_WINDOWS]" >&2
+if [ $# -lt 2 ]; then
+    echo "usage: $0 LINUX_DIR|- WINDOWS_DIR|- [WHY_NO_WINDOWS [WINDOWS_BUILD...]]" >&2
     exit 3
 fi
 linux_dir=$1
 windows_dir=$2
 why_no_windows=${3:-no Windows build of the programs can run here}
+windows_builds=("${@:4}")
 
 here=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")" && pwd -P)
 repo=$(cd "$here/../.." && pwd -P)
@@ -44,7 +55,7 @@ pass() { echo "ok $1"; passed=$((passed + 1)); }
 fail() { echo "FAIL $1: $2"; failed=$((failed + 1)); }
 skip() { echo "skip $1: $2"; skipped=$((skipped + 1)); }
 
-if [ "$linux_dir" = - ] && [ "$windows_dir" = - ]; then
+if [ "$linux_dir" = - ] && [ "$windows_dir" = - ] && [ ${#windows_builds[@]} = 0 ]; then
     echo "SKIPPED: no programs to try: no Linux build given, and $why_no_windows"
     exit 0
 fi
@@ -56,6 +67,10 @@ fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/zenolt-real.XXXXXX") || { echo "FAIL setup: no scratch folder"; exit 1; }
 sky_pid=""
 registry_written=0
+win_planetarium=$planetarium/windows
+win_rundir=$scratch/windows-planetarium   # its run folder (logs, Wine prefix, port)
+win_sky_pid=""
+win_starting=0   # 1 from its start until its PID is known (or nothing of it runs)
 
 # Everything the test started or wrote goes away, whatever way the script ends.
 cleanup() {
@@ -64,7 +79,7 @@ cleanup() {
     # Programs still running in the background (a case cut short): each
     # under its timeout, which passes the signal on.
     local f p
-    for f in "$scratch"/*.pid; do
+    for f in "$scratch"/*.pid "$scratch"/*/*.pid; do
         [ -f "$f" ] || continue
         p=$(cat "$f")
         [ "$(cat "/proc/$p/comm" 2>/dev/null)" = timeout ] && kill -TERM "$p" 2>/dev/null
@@ -80,6 +95,16 @@ cleanup() {
     if [ -n "$sky_pid" ]; then
         bash "$planetarium/stop.sh" "$sky_pid" >/dev/null 2>&1
         sky_pid=""
+    fi
+    # The Windows planetarium, also one interrupted during its start-up (its
+    # run folder names what was started so far).
+    [ "$win_starting" = 0 ] || win_sky_pid=$(cat "$win_rundir/skychart.pid" 2>/dev/null)
+    if [ -n "$win_sky_pid" ]; then
+        SKYCHART_RUNDIR=$win_rundir bash "$win_planetarium/stop-win64.sh" "$win_sky_pid" >/dev/null 2>&1
+        win_sky_pid=""
+    elif [ "$win_starting" = 1 ] && [ -f "$win_rundir/xvfb.pid" ]; then
+        WINEPREFIX=$win_rundir/wineprefix timeout 10 /usr/lib/wine/wineserver64 -k 2>/dev/null
+        kill "$(cat "$win_rundir/xvfb.pid")" 2>/dev/null
     fi
     rm -rf "$scratch"
 }
@@ -108,6 +133,8 @@ run() {
     echo $? >"$scratch/$name.status"
 }
 status_of() { cat "$scratch/$1.status"; }
+# Succeeds while the process runs (a zombie has ended).
+pid_alive() { [ -e "/proc/$1" ] && [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
 # Starts a program in the background as run does, bounded by $limit seconds
 # when set (standard input from nothing); finish NAME waits for it and
 # records its status. Until then $scratch/NAME.pid names it, so that the
@@ -174,29 +201,6 @@ if [ "$build_status" -ne 0 ]; then
     exit 0
 fi
 
-sky_pid=$(bash "$planetarium/start.sh" 0 2>"$scratch/start.log")
-start_status=$?
-if [ "$start_status" -ne 0 ] || [ -z "$sky_pid" ]; then
-    cat "$scratch/start.log" >&2
-    sky_pid=""
-    fail "planetarium started" "start.sh status $start_status: $(tail -n 1 "$scratch/start.log")"
-    echo "$passed passed, $failed failed, $skipped skipped"
-    exit 1
-fi
-# Its run folder, found by its PID as stop.sh finds it.
-rundir=""
-for f in /tmp/skychart-run.*/skychart.pid; do
-    [ -f "$f" ] && [ "$(cat "$f")" = "$sky_pid" ] && rundir=$(dirname "$f") && break
-done
-port=$( [ -n "$rundir" ] && cat "$rundir/port" 2>/dev/null)
-if [ -z "$rundir" ] || [ -z "$port" ]; then
-    fail "planetarium started" "no run folder or port for PID $sky_pid"
-    echo "$passed passed, $failed failed, $skipped skipped"
-    exit 1
-fi
-xvfb_pid=$(cat "$rundir/xvfb.pid" 2>/dev/null)
-pass "planetarium started (PID $sky_pid, port $port)"
-
 # Parses a field of view as the planetarium writes it (+120d00m00s, with the
 # degree sign, or decimal) and prints it in degrees.
 fov_degrees() {
@@ -230,7 +234,13 @@ check_dump() {
     [ "$(status_of "$run_name")" = 0 ] || why="${why}status $(status_of "$run_name"), expected 0; "
     [ ! -s "$scratch/$run_name.err" ] || why="${why}standard error $(shown "$scratch/$run_name.err"); "
     ZENOLT_TEXT_STREAM=$([[ $run_name == win_* ]] && echo 1) \
-    py_check - "$scratch/$run_name.out" "$@" <<'EOF' || why="${why}standard output $(shown "$scratch/$run_name.out")$(last_error); "
+    dump_lines "$scratch/$run_name.out" "$@" || why="${why}standard output $(shown "$scratch/$run_name.out")$(last_error); "
+    if [ -z "$why" ]; then pass "$case_name"; else fail "$case_name" "${why%; }"; fi
+}
+# Succeeds when the file holds ZenoltDump's count and five lines, as
+# check_dump says (with the same three files, when given).
+dump_lines() {
+    py_check - "$@" <<'EOF'
 import re, sys
 data = open(sys.argv[1], "rb").read()
 # The count runs straight into the year: split where a time begins.
@@ -264,7 +274,6 @@ assert b"M 31" in lines[2], f"line 2: {lines[2][:60]!r}"
 assert re.fullmatch(rb"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d", lines[3]), f"line 3: {lines[3]!r}"
 assert lines[4].startswith(b"LAT:"), f"line 4: {lines[4]!r}"
 EOF
-    if [ -z "$why" ]; then pass "$case_name"; else fail "$case_name" "${why%; }"; fi
 }
 
 # Succeeds when the file holds exactly one record of ZenoltWatch (a header
@@ -290,6 +299,221 @@ EOF
 # The script of the batch cases: a line longer than the server takes (2000
 # bytes) between commands that are answered.
 long_line="MOVE $(head -c 1995 /dev/zero | tr '\0' X)"
+
+# ---------------------------------------------------------------- the Windows planetarium
+# Each Windows build against the real Windows planetarium, started once for
+# all of them under wine64 in a Wine prefix of its own. The programs run in
+# that prefix (with the environment its run folder gives: the same display
+# and Wine server) and find the planetarium only through the registry value
+# TcpPort it writes itself; nothing here writes it.
+
+# Prints why the programs of a Windows build cannot be tried here, or nothing.
+win_build_skip_reason() {
+    [ -f "$1/Zenolt.exe" ] && [ -f "$1/ZenoltDump.exe" ] && [ -f "$1/ZenoltBatch.exe" ] &&
+        [ -f "$1/ZenoltWatch.exe" ] ||
+        { echo "no Zenolt.exe, ZenoltDump.exe, ZenoltBatch.exe and ZenoltWatch.exe in $1"; return; }
+    # shellcheck disable=SC2069
+    (source "$repo/scripts/wine-env.sh"; wine_loader_for "$1/Zenolt.exe" 2>&1 >/dev/null)
+}
+
+# Succeeds when the checked run ($status, $err) ended with status $1 and
+# wrote exactly the bytes of the printf format $2 on standard error.
+is() { [ "$status" = "$1" ] && holds "$err" "$2"; }
+# Succeeds when the Python condition $1 holds. In it, out and err are the
+# checked run's standard output and error (bytes), o(NAME), e(NAME) and
+# s(NAME) another run's output, error and status; jl(BYTES) the JSON objects
+# of its lines; records(BYTES) the records at its start and what follows.
+py() {
+    py_check - "$scratch" "$run_name" "$1" <<'EOF'
+import json, re, sys
+scratch, run, condition = sys.argv[1:]
+def o(name, kind="out"): return open(f"{scratch}/{name}.{kind}", "rb").read()
+def e(name): return o(name, "err")
+def s(name): return int(o(name, "status"))
+def jl(data): return [json.loads(line) for line in data.decode("ascii").splitlines()]
+def records(data):
+    bodies = []
+    while m := re.match(rb"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?([+-]\d\d:?\d\d|Z)? (\d+) bytes\r\n", data):
+        end = m.end() + int(m[3])
+        assert data[end:end + 2] == b"\r\n", f"a record not ended by CR LF: {data[:end + 2]!r}"
+        bodies.append(data[m.end():end])
+        data = data[end + 2:]
+    return bodies, data
+out, err = o(run), e(run)
+assert eval(condition), condition
+EOF
+}
+# Succeeds when the process $1 ends within 30 s.
+ends() {
+    local i
+    for ((i = 0; i < 300; i++)); do pid_alive "$1" || return 0; sleep 0.1; done
+    echo "the planetarium still runs 30 s after SHUTDOWN" >"$scratch/check.err"
+    return 1
+}
+# Succeeds when the registry value TcpPort holds $1 (a REG_SZ).
+tcp_port_is() {
+    local value
+    value=$(timeout 30 env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 reg query \
+        'HKCU\Software\Astro_PC\Ciel\Status' /v TcpPort 2>&1 | tr -d '\r' | awk '$1 == "TcpPort" {print $2, $3}')
+    [ "$value" = "REG_SZ $1" ] || { echo "TcpPort: '$value', expected REG_SZ $1" >"$scratch/check.err"; return 1; }
+}
+# Runs the rest of the line while listening on the planetarium's default
+# port (a program told the planetarium is not running tries nothing, that
+# port included); nothing_heard then says whether anything connected there.
+listening_on_default_port() {
+    limit=150 start default_port python3 -c '
+import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 3292))
+s.listen()
+print("listening", flush=True)
+while True:
+    s.accept()[0].close()
+    print("connected", flush=True)
+'
+    local i
+    for ((i = 0; i < 50; i++)); do [ -s "$scratch/default_port.out" ] && break; sleep 0.1; done
+    "$@"
+    kill "$(cat "$scratch/default_port.pid")" 2>/dev/null
+    finish default_port
+}
+nothing_heard() {
+    [ "$(cat "$scratch/default_port.out")" = listening ] ||
+        { echo "on the default port: $(cat "$scratch/default_port.out" "$scratch/default_port.err")" | tr '\n' ' ' >"$scratch/check.err"; return 1; }
+}
+
+# Runs the cases of one phase with the programs of one Windows build: "up"
+# while the planetarium runs, "shutdown" (one build only) to end it, "down"
+# after it has ended. Each row: its phase, the case, the run it checks, what
+# runs (shell; $zenolt, $dump, $batch and $watch are the programs), and the
+# check (shell, with the run's $status, and its standard output and error in
+# the files $out and $err).
+win_planetarium_cases() {
+    local phase=$1 dir=$2 tag loader zenolt dump batch watch
+    tag=$(basename "$dir")
+    loader=$(source "$repo/scripts/wine-env.sh"; wine_loader_for "$dir/Zenolt.exe") || return
+    # shellcheck disable=SC1091
+    source "$win_rundir/env"
+    [ "$loader" = /usr/lib/wine/wine64 ] || unset WINELOADER
+    port=$win_port scratch=$scratch/$tag
+    mkdir -p "$scratch"
+    zenolt=$(printf '%q %q' "$loader" "$dir/Zenolt.exe")
+    dump=$(printf '%q %q' "$loader" "$dir/ZenoltDump.exe")
+    batch=$(printf '%q %q' "$loader" "$dir/ZenoltBatch.exe")
+    watch=$(printf '%q %q' "$loader" "$dir/ZenoltWatch.exe")
+    printf 'SEARCH M31\r\nGETSELECTEDOBJECT\r\n' >"$scratch/m31.txt"
+    local when name run_name commands check status out err
+    while IFS='|' read -r -u 3 when name run_name commands check; do
+        read -r when <<<"$when"
+        [ "$when" = "$phase" ] || continue
+        read -r name <<<"$name"
+        read -r run_name <<<"$run_name"
+        eval "$commands"
+        status=$(status_of "$run_name") out=$scratch/$run_name.out err=$scratch/$run_name.err
+        : >"$scratch/check.err"
+        if eval "$check"; then
+            pass "windows planetarium, $tag $name"
+        else
+            fail "windows planetarium, $tag $name" "status $status, standard output $(shown "$out"), standard error $(shown "$err")$(last_error)"
+        fi
+    done 3<<'EOF'
+up   | Zenolt.exe ZOM+ halves the field | fov_after | run fov_before $zenolt GETFOV F; run zoom $zenolt ZOM+; run fov_after $zenolt GETFOV F | is 0 '' && py 's("zoom") == 0 and o("zoom") + e("zoom") == b"" and re.fullmatch(rb"[\d.]+\r\n", out) and abs(2 * float(out) / float(o("fov_before")) - 1) < 1e-4'
+up   | Zenolt.exe WARP 9 refused | warp | run warp $zenolt WARP 9 | is 2 'Failed! Bad command name\r\n' && [ ! -s "$out" ]
+up   | ZenoltBatch.exe --json --replies, the degree sign exact | json | stdin_from=$scratch/m31.txt run json $batch --json --replies - | is 0 '' && py 'jl(out)[0] == {"line": 1, "command": "SEARCH M31", "outcome": "acknowledged", "reply": "OK!\r\n"} and jl(out)[1]["outcome"] == "acknowledged" and "+41\u00b0" in jl(out)[1]["reply"] and jl(out)[2:] == [{"sent": 2, "acknowledged": 2, "refused": 0, "unanswered": 0, "notSent": 0}]'
+up   | ZenoltBatch.exe --replies, the degree sign in the ANSI code page | plain | run plain $batch --replies $scratch/m31.txt | is 0 '' && py 'records(out)[0][0] == b"OK!\r\n" and b"+41\xb0" in records(out)[0][1] and len(records(out)[0]) == 2 and records(out)[1] == b"sent 2, acknowledged 2, refused 0, unanswered 0, not sent 0\r\n"'
+up   | ZenoltDump.exe five lines, its count the bytes that follow | dump | run dump $dump | is 0 '' && dump_lines "$out"
+up   | ZenoltWatch.exe --count 1 sees another client's SEARCH M31 | watch | start watch $watch --count 1 --timeout 20000; await_clients 1; run search $zenolt SEARCH M31; finish watch | is 0 '' && [ "$(status_of search)" = 0 ] && one_event_record "$out" ansi
+shutdown | Zenolt.exe SHUTDOWN ends it, TcpPort then 0 | shutdown | run shutdown $zenolt SHUTDOWN | is 0 '' && [ ! -s "$out" ] && ends "$win_sky_pid" && tcp_port_is 0
+down | Zenolt.exe after SHUTDOWN: not reached, nothing tried | none | listening_on_default_port run none $zenolt GETRA | is 1 'ERROR: Unable to connect to Cartes du Ciel!  Is it running?\r\n' && [ ! -s "$out" ] && nothing_heard
+EOF
+}
+
+# Prints the PIDs of the Wine processes still running in the prefix of the
+# Windows planetarium's run folder.
+wine_processes_left() {
+    local p
+    for p in /proc/[0-9]*; do
+        case "$(readlink "$p/exe" 2>/dev/null)" in /usr/lib/wine/*) ;; *) continue ;; esac
+        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$win_rundir/wineprefix" && echo "${p#/proc/}"
+    done
+}
+
+win_ready=()
+for dir in "${windows_builds[@]}"; do
+    why=$(win_build_skip_reason "$dir")
+    if [ -n "$why" ]; then skip "windows planetarium, $(basename "$dir")" "$why"; else win_ready+=("$dir"); fi
+done
+if [ ${#windows_builds[@]} = 0 ]; then
+    skip "windows planetarium" "no Windows build given to try against it"
+elif [ ${#win_ready[@]} = 0 ]; then
+    :   # each build said why above
+elif [ ! -f "$win_planetarium/start-win64.sh" ]; then
+    skip "windows planetarium" "it is not here: no $win_planetarium/start-win64.sh"
+elif [ ! -x /usr/lib/wine/wine64 ]; then
+    skip "windows planetarium" "no /usr/lib/wine/wine64 to run it (Debian's wine64)"
+elif win_starting=1 && ! win_sky_pid=$(SKYCHART_RUNDIR=$win_rundir bash "$win_planetarium/start-win64.sh" 0 2>"$scratch/win-start.log") ||
+    [ -z "$win_sky_pid" ] || ! win_port=$(cat "$win_rundir/port" 2>/dev/null); then
+    # A failed start leaves nothing running (and a PID, if any, to stop).
+    win_starting=0
+    cat "$scratch/win-start.log" >&2
+    skip "windows planetarium" "it did not start: $(tail -n 1 "$scratch/win-start.log")"
+else
+    win_starting=0
+    win_xvfb_pid=$(cat "$win_rundir/xvfb.pid")
+    pass "windows planetarium started (PID $win_sky_pid, port $win_port)"
+    for phase in up shutdown down; do
+        for dir in "${win_ready[@]}"; do
+            (win_planetarium_cases "$phase" "$dir") >"$scratch/win-planetarium.log"
+            cat "$scratch/win-planetarium.log"
+            passed=$((passed + $(grep -c '^ok ' "$scratch/win-planetarium.log")))
+            failed=$((failed + $(grep -c '^FAIL ' "$scratch/win-planetarium.log")))
+            [ "$phase" != shutdown ] || break
+        done
+    done
+    stopped_pid=$win_sky_pid
+    SKYCHART_RUNDIR=$win_rundir bash "$win_planetarium/stop-win64.sh" "$win_sky_pid" >"$scratch/win-stop.log" 2>&1
+    stop_status=$?
+    win_sky_pid=""
+    why=""
+    [ "$stop_status" = 0 ] || why="stop-win64.sh status $stop_status; "
+    ! pid_alive "$stopped_pid" || why="${why}PID $stopped_pid still alive; "
+    ! pid_alive "$win_xvfb_pid" || why="${why}its Xvfb (PID $win_xvfb_pid) still alive; "
+    left=$(wine_processes_left)
+    [ -z "$left" ] || why="${why}Wine processes of its prefix still running: $left; "
+    [ ! -e "$win_rundir/wineprefix" ] || why="${why}its Wine prefix is still there; "
+    if [ -z "$why" ]; then pass "windows planetarium stopped: no skychart.exe, Xvfb or Wine server left, its prefix gone"; else fail "windows planetarium stopped" "${why%; }"; fi
+fi
+if [ "$linux_dir" = - ] && [ "$windows_dir" = - ]; then
+    # Nothing for the Linux planetarium to try.
+    [ $((passed + failed)) != 0 ] || { echo "SKIPPED: nothing could be tried (see the skips above)"; exit 0; }
+    echo "$passed passed, $failed failed, $skipped skipped"
+    [ "$failed" = 0 ]
+    exit
+fi
+
+# ---------------------------------------------------------------- the Linux planetarium
+sky_pid=$(bash "$planetarium/start.sh" 0 2>"$scratch/start.log")
+start_status=$?
+if [ "$start_status" -ne 0 ] || [ -z "$sky_pid" ]; then
+    cat "$scratch/start.log" >&2
+    sky_pid=""
+    fail "planetarium started" "start.sh status $start_status: $(tail -n 1 "$scratch/start.log")"
+    echo "$passed passed, $failed failed, $skipped skipped"
+    exit 1
+fi
+# Its run folder, found by its PID as stop.sh finds it.
+rundir=""
+for f in /tmp/skychart-run.*/skychart.pid; do
+    [ -f "$f" ] && [ "$(cat "$f")" = "$sky_pid" ] && rundir=$(dirname "$f") && break
+done
+port=$( [ -n "$rundir" ] && cat "$rundir/port" 2>/dev/null)
+if [ -z "$rundir" ] || [ -z "$port" ]; then
+    fail "planetarium started" "no run folder or port for PID $sky_pid"
+    echo "$passed passed, $failed failed, $skipped skipped"
+    exit 1
+fi
+xvfb_pid=$(cat "$rundir/xvfb.pid" 2>/dev/null)
+pass "planetarium started (PID $sky_pid, port $port)"
 
 # ---------------------------------------------------------------- Linux programs
 linux_cases() {
@@ -644,7 +868,6 @@ fi
 # ---------------------------------------------------------------- stopped, all of it
 # (stop.sh also clears what a planetarium ended by SHUTDOWN leaves: its Xvfb
 # and its run folder.)
-pid_alive() { [ -e "/proc/$1" ] && [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
 stopped_pid=$sky_pid
 bash "$planetarium/stop.sh" "$sky_pid" >"$scratch/stop.log" 2>&1
 stop_status=$?
