@@ -18,6 +18,7 @@ zenolt_delay_load(zenolt_ws2_32_delay ws2_32.dll FUNCTIONS
   select:20
   getsockopt:20
   setsockopt:20
+  WSAIoctl:36
   send:16
   recv:16
   closesocket:4

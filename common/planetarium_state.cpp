@@ -50,7 +50,8 @@ std::string LayOutState(const RecordTime& asked, const StateAnswers& answers) {
            "\r\n";
 }
 
-bool AskPlanetariumState(TcpLink& link, const RecordTime& asked, std::string& state) {
+bool AskPlanetariumState(TcpLink& link, const RecordTime& asked, unsigned long answerMs,
+                         std::string& state) {
     StateAnswers answers;
     const struct {
         const char* command;
@@ -61,11 +62,10 @@ bool AskPlanetariumState(TcpLink& link, const RecordTime& asked, std::string& st
         {"GETDATE", &answers.date},     {"GETOBS", &answers.observatory},
     };
     for (const auto& question : questions) {
-        const TcpAnswer answer =
-            SendTcpCommand(link, question.command, kStateAnswerTimeoutMs, *question.answer);
+        const TcpAnswer answer = SendTcpCommand(link, question.command, answerMs, *question.answer);
         if (answer == TcpAnswer::Lost) return false;
         // A refusal's reply stays, for LayOutState to tell it from a value.
-        if (answer == TcpAnswer::NoAnswer) question.answer->clear();
+        if (answer == TcpAnswer::NoAnswer) break;
     }
     state = LayOutState(asked, answers);
     return true;

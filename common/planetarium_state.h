@@ -9,7 +9,7 @@
 #include "data_record.h"
 #include "tcp_conversation.h"
 
-// How long each question may wait for its answer.
+// How long each question of ZenoltDump may wait for its answer.
 constexpr unsigned long kStateAnswerTimeoutMs = 30000;
 
 // The answers the state is made of: each getter's reply as received (its
@@ -32,10 +32,14 @@ struct StateAnswers {
 std::string LayOutState(const RecordTime& asked, const StateAnswers& answers);
 
 // Asks GETRA, GETDEC, GETFOV, GETSELECTEDOBJECT, GETDATE and GETOBS in the
-// open conversation of link and returns true with state laid out by
-// LayOutState, asked being the local time of the question; false when the
-// conversation was lost meanwhile. A getter that is refused or not answered
-// in time leaves its field empty.
-bool AskPlanetariumState(TcpLink& link, const RecordTime& asked, std::string& state);
+// open conversation of link, each waiting up to answerMs for its answer, and
+// returns true with state laid out by LayOutState, asked being the local
+// time of the question; false when the conversation was lost meanwhile. A
+// getter that is refused leaves its field empty. One not answered in time
+// leaves its field and those of the getters after it empty, and they are
+// not asked: a planetarium that is silent that long would make each wait
+// as long again. Its reply is then still owed (link.owed is not empty).
+bool AskPlanetariumState(TcpLink& link, const RecordTime& asked, unsigned long answerMs,
+                         std::string& state);
 
 #endif

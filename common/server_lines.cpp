@@ -23,6 +23,7 @@ void StartServerLines(ServerLines& lines, ReceiveBytes receive, void* source, Cl
     lines.receive = receive;
     lines.source = source;
     lines.now = now;
+    lines.lastReceivedMs = now();
 }
 
 // Returns Line with line filled as soon as a line end is among the bytes
@@ -60,6 +61,7 @@ LineEnd NextServerLine(ServerLines& lines, std::string& line, unsigned long long
                                        kReceiveBlock, waitMs);
         if (got > 0) {
             lines.filled += static_cast<std::size_t>(got);
+            lines.lastReceivedMs = lines.now();
         } else if (got == kReceiveTimeUp) {
             return LineEnd::TimeUp;
         } else {

@@ -32,6 +32,7 @@ struct ServerLines {
     std::size_t start = 0;
     std::size_t filled = 0;
     bool closed = false;       // the server closed the connection (or it failed)
+    unsigned long long lastReceivedMs = 0;  // when bytes last came (or reading started)
     std::size_t longest = kLongestServerLine;  // the longest line taken
 };
 

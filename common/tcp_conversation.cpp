@@ -48,6 +48,7 @@ LineEnd TakeLines(TcpLink& link, unsigned long long deadline, bool untilNewest,
         const ServerLineKind kind = KindOfServerLine(line.data(), length);
         if (kind == ServerLineKind::Event) {
             if (link.onEvent != nullptr) link.onEvent(link.eventContext, line);
+            if (link.lost) return LineEnd::Closed;
             continue;
         }
         if (kind == ServerLineKind::Goodbye &&

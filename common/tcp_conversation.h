@@ -25,7 +25,9 @@ constexpr unsigned long kTcpGoodbyeTimeoutMs = 1000;
 // a faulty server, and ends the conversation.
 constexpr std::size_t kLongestTcpReply = 16 * 1024 * 1024;
 
-// Called with each event line (its line end included) as it is read.
+// Called with each event line (its line end included) as it is read. A
+// handler that can take no more sets the link's lost (context may point to
+// the link): the conversation then ends as lost.
 typedef void (*EventLineHandler)(void* context, const std::string& line);
 
 // One conversation, owned by the operation that opens it.

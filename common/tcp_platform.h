@@ -13,10 +13,20 @@
 typedef std::intptr_t SocketHandle;
 constexpr SocketHandle kNoSocket = -1;
 
+// How TCP keep-alive watches a connection that carries nothing: the first
+// probe after this long without traffic, then one every kKeepAliveIntervalMs,
+// and the connection fails when kKeepAliveProbes go unanswered (Windows sends
+// ten, whatever is asked). A planetarium whose computer vanished without a
+// reset is so noticed within about 30 s, even while a program only waits.
+constexpr unsigned long kKeepAliveIdleMs = 10000;
+constexpr unsigned long kKeepAliveIntervalMs = 2000;
+constexpr int kKeepAliveProbes = 10;
+
 // Connects to port of host (a name, an IPv4 or an IPv6 literal), trying each
-// address the name stands for until one answers, within timeoutMs in all.
-// Returns the connected socket, or kNoSocket with reason set to why, in a
-// few lower-case words ("connection refused", "connection timed out").
+// address the name stands for until one answers, within timeoutMs in all,
+// with TCP keep-alive on (as the system lets a program set it). Returns the
+// connected socket, or kNoSocket with reason set to why, in a few lower-case
+// words ("connection refused", "connection timed out").
 SocketHandle ConnectToServer(const std::string& host, unsigned port, unsigned long timeoutMs,
                              std::string& reason);
 

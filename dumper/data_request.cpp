@@ -5,6 +5,7 @@
 #include "../common/dde_link.h"
 #include "../common/planetarium_reach.h"
 #include "../common/planetarium_state.h"
+#include "../common/process_platform.h"
 #include "../common/text_lines.h"
 #include "data_dump.h"
 
@@ -34,7 +35,9 @@ bool RequestDataItem(Unreached unreached) {
     return connected;
 }
 
-// The state is written as plain text: in the ANSI code page on Windows.
+// The state is written as plain text (in the ANSI code page on Windows) to
+// a binary stream: its count describes the bytes that follow, so its CR LF
+// line ends go out as they are, not turned into CR CR LF.
 int DumpStateOverTcp() {
     TcpLink link;
     if (!OpenTcpOrReport(link, PlanetariumChoice(), "ZenoltDump")) {
@@ -42,13 +45,14 @@ int DumpStateOverTcp() {
         return 1;
     }
     std::string state;
-    const bool answered = AskPlanetariumState(link, CurrentRecordTime(), state);
+    const bool answered = AskPlanetariumState(link, CurrentRecordTime(), kStateAnswerTimeoutMs, state);
     CloseTcpConversation(link);
     if (!answered) {
         WriteLine(stderr, "ZenoltDump: the planetarium closed the connection");
         return 1;
     }
     const std::string text = FromServerText(state);
+    SetBinaryStream(stdout);
     WriteDataDump(stdout, reinterpret_cast<const unsigned char*>(text.data()), text.size());
     return 0;
 }

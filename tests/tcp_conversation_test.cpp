@@ -4,7 +4,10 @@
 
 #include "planetarium_state.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -165,7 +168,7 @@ TEST(TcpConversation, TheStateAsTheItemWasWithEventsSetAside) {
                 ">\tChart_1 :\tM 42\r\nFailed!\r\nOK! 2026-12-08T13:41:15\r\n"
                 "OK! LAT:+46d12m00sLON:-06d06m00sALT:400mOBS:Z\xC3\xBCrich/ALT:1m\r\n");
     std::string state;
-    ASSERT_TRUE(AskPlanetariumState(server.link, {2026, 12, 8, 9, 5, 7, 999, 60}, state));
+    ASSERT_TRUE(AskPlanetariumState(server.link, {2026, 12, 8, 9, 5, 7, 999, 60}, 2000, state));
     EXPECT_EQ(state, "2026-12-08 09:05:07\r\n"
                      "RA: 00h44m14s DEC:+41d25m18s FOV:+01d00m00s\r\n"
                      "\r\n"
@@ -176,6 +179,31 @@ TEST(TcpConversation, TheStateAsTheItemWasWithEventsSetAside) {
     EXPECT_EQ(LayOutState({2026, 1, 2, 3, 4, 5, 0, 0},
                           {"", "", "", "OK!  00h44m14.08s\tM 31\r\n", "Not found!", ""}),
               "2026-01-02 03:04:05\r\nRA:  DEC: FOV:\r\n 00h44m14.08s\tM 31\r\n\r\n\r\n");
+}
+
+// A planetarium whose computer vanished is noticed even while nothing is
+// asked: every connection is watched by TCP keep-alive, sooner than the
+// system's two hours.
+TEST(TcpConversation, TheConnectionIsKeptAlive) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    std::string reason;
+    const SocketHandle s = ConnectToServer("127.0.0.1", ntohs(address.sin_port), 2000, reason);
+    ASSERT_NE(s, kNoSocket) << reason;
+    int on = 0, idle = 0;
+    socklen_t length = sizeof on;
+    getsockopt(static_cast<int>(s), SOL_SOCKET, SO_KEEPALIVE, &on, &length);
+    getsockopt(static_cast<int>(s), IPPROTO_TCP, TCP_KEEPIDLE, &idle, &length);
+    EXPECT_EQ(on, 1);
+    EXPECT_EQ(idle, 10);
+    CloseServerSocket(s);
+    close(listener);
 }
 
 TEST(TcpConversation, EndsWithQuitAndWaitsForTheGoodbye) {

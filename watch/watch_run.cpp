@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "../common/conversation_wait.h"
 #include "../common/data_record.h"
@@ -28,6 +29,11 @@ struct WatchState {
     bool haveValue = false;         // whether lastValue holds one
     bool outputFailed = false;      // standard output could not be written
     bool done = false;              // no more records: --count reached, or output failed
+    // Over TCP, events told while the state is asked wait for its record,
+    // which comes first; heldBytes counts what they take.
+    bool holdingEvents = false;
+    std::vector<std::string> heldEvents;
+    std::size_t heldBytes = 0;
 };
 
 WatchState watch;
@@ -178,19 +184,49 @@ void WriteServerValue(const std::string& text) {
 // Writes each event line the server pushes as a record: the line as
 // received, without its CR LF. Called whenever a line is read, also while
 // the watch waits for a getter's reply, so events are written in the order
-// they came.
-void OnServerEvent(void*, const std::string& line) {
+// they came; while the state is asked, they are kept for after its record.
+// Only a faulty server tells more than a long reply's worth of events
+// meanwhile: the conversation is then lost (context is the link).
+void OnServerEvent(void* context, const std::string& line) {
     if (watch.done) return;
-    WriteServerValue(line.substr(0, LengthWithoutLineEnd(line)));
+    const std::string text = line.substr(0, LengthWithoutLineEnd(line));
+    if (!watch.holdingEvents) {
+        WriteServerValue(text);
+        return;
+    }
+    watch.heldBytes += text.size() + sizeof text;
+    if (watch.heldBytes > kLongestTcpReply) {
+        static_cast<TcpLink*>(context)->lost = true;
+        return;
+    }
+    watch.heldEvents.push_back(text);
 }
 
-// Asks the planetarium's state and writes it as when says; keeps it (but
-// for its first line, the time of the question, which always differs) as
-// the last value seen. Returns false when the conversation was lost.
+// Writes the events kept while the state was asked, in the order they
+// came, as far as --count lets; keeps none.
+void WriteHeldEvents() {
+    for (const std::string& text : watch.heldEvents) {
+        if (watch.done) break;
+        WriteServerValue(text);
+    }
+    watch.heldEvents = std::vector<std::string>();
+    watch.heldBytes = 0;
+}
+
+// Asks the planetarium's state and writes it as when says, then the events
+// told meanwhile; keeps it (but for its first line, the time of the
+// question, which always differs) as the last value seen. Returns false when
+// the conversation was lost, or a getter was not answered in time.
 bool AskState(TcpLink& link, WhenToWrite when) {
     if (watch.done) return true;
     std::string state;
-    if (!AskPlanetariumState(link, CurrentRecordTime(), state)) return false;
+    watch.holdingEvents = true;
+    const bool answered = AskPlanetariumState(link, CurrentRecordTime(), kTcpWatchAnswerMs, state);
+    watch.holdingEvents = false;
+    if (!answered || !link.owed.empty()) {
+        WriteHeldEvents();
+        return false;
+    }
     const std::string value = state.substr(state.find('\n') + 1);
     const bool changed = !watch.haveValue || value != watch.lastValue;
     if (when == WhenToWrite::Always || (when == WhenToWrite::IfChanged && changed)) {
@@ -198,7 +234,21 @@ bool AskState(TcpLink& link, WhenToWrite when) {
     }
     watch.lastValue = value;
     watch.haveValue = true;
+    WriteHeldEvents();
     return true;
+}
+
+// Asks the planetarium a question whose reply is no record, when nothing has
+// come from it for kTcpSilenceProbeMs and no such question waits; returns
+// false when the conversation is lost: gone, or the question unanswered for
+// kTcpWatchAnswerMs. The reply is read, and dropped, as the watch waits.
+bool PlanetariumAnswers(TcpLink& link, unsigned long long& probeSentMs) {
+    const unsigned long long now = link.lines.now();
+    if (!link.owed.empty()) return now - probeSentMs < kTcpWatchAnswerMs;
+    if (now - link.lines.lastReceivedMs < kTcpSilenceProbeMs) return true;
+    probeSentMs = now;
+    std::string reply;
+    return SendTcpCommand(link, "GETDATE", 0, reply) != TcpAnswer::Lost;
 }
 
 // How often a watch over TCP looks whether it was asked to end.
@@ -209,7 +259,11 @@ const DWORD kQuitCheckMs = 100;
 int WatchOverTcp(TcpLink& link, const WatchArguments& arguments) {
     watch.lastRecordTicks = GetTickCount();
     // Polling writes the state, not events.
-    if (arguments.pollMs == 0) link.onEvent = OnServerEvent;
+    if (arguments.pollMs == 0) {
+        link.onEvent = OnServerEvent;
+        link.eventContext = &link;
+    }
+    unsigned long long probeSentMs = 0;
     bool lost = (arguments.now && !AskState(link, WhenToWrite::Always)) ||
                 (arguments.pollMs > 0 && !watch.haveValue && !AskState(link, WhenToWrite::Never));
     DWORD nextPoll = GetTickCount() + arguments.pollMs;
@@ -222,7 +276,8 @@ int WatchOverTcp(TcpLink& link, const WatchArguments& arguments) {
             const DWORD left = MsUntil(watch.lastRecordTicks + arguments.timeoutMs, now);
             if (left < wait) wait = left;
         }
-        lost = !watch.done && !WaitInTcpConversation(link, wait);
+        lost = !watch.done && (!WaitInTcpConversation(link, wait) ||
+                               !PlanetariumAnswers(link, probeSentMs));
         if (watch.done) {
             status = watch.outputFailed ? 1 : 0;
         } else if (!lost && QuitRequested()) {

@@ -10,6 +10,15 @@
 constexpr unsigned long kFallbackPollMs = 1000;
 // How long the watch waits for the answer to one request of the item.
 constexpr unsigned long kWatchRequestTimeoutMs = 5000;
+// Over TCP, after this long with nothing from the planetarium, the watch
+// asks it GETDATE (its reply is no record), to learn whether it still
+// answers: a connection can stay open to a planetarium that hangs, or to a
+// computer that slept.
+constexpr unsigned long kTcpSilenceProbeMs = 10000;
+// Over TCP, how long any question of the watch's may wait for its whole
+// reply before the conversation counts as lost. Longer than a SEARCH of
+// another client's, during which the planetarium answers nobody.
+constexpr unsigned long kTcpWatchAnswerMs = 20000;
 
 // Opens a conversation with the planetarium as a client with a callback
 // (writing the connect-failure line to standard error when it cannot),

@@ -44,13 +44,13 @@ protected:
 
     // Runs a program next to the test with arguments, HOME the user's home.
     ProgramRun Run(const std::string& program, std::vector<std::string> arguments,
-                   const std::string& input = "") {
+                   const std::string& input = "", unsigned long limitMs = 20000) {
         ProgramLaunch launch;
         launch.argv = {ProgramDirectory() + program};
         launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
         launch.environment = {{"HOME", home}};
         launch.input = input;
-        return RunProgram(launch, 20000);
+        return RunProgram(launch, limitMs);
     }
 
     StandIn standIn;
@@ -302,6 +302,28 @@ TEST_F(TcpProgramsEndToEnd, ZenoltWatchWritesEachEventAndEndsAsAsked) {
     EXPECT_EQ(lost.exitCode, 1);
     EXPECT_EQ(lost.err, "ZenoltWatch: the conversation with Cartes du Ciel was lost\n");
     EXPECT_NE(lost.out.find("RA: 00h44m14s DEC:+41d25m18s FOV:+01d00m00s\r\n"), std::string::npos);
+}
+
+// With --now the state is the first record, whatever events come while it
+// is asked: each of them follows it, whole and in order.
+TEST_F(TcpProgramsEndToEnd, ZenoltWatchNowWritesTheStateBeforeTheEventsToldMeanwhile) {
+    StartPlanetarium({"--events-every", "2", "--delay", "20"});
+    const ProgramRun run = Run("ZenoltWatch", {"--now", "--count", "4"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::regex records(
+        "\\S+ \\d+ bytes\r\n\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\nRA: (?:[^\r\n]*\r\n){4}\r\n"
+        "(?:\\S+ 111 bytes\r\n>\tChart_1 :\t 00h44m14.08s[^\r\n]*\r\n){3}");
+    EXPECT_TRUE(std::regex_match(run.out, records)) << run.out;
+}
+
+// A planetarium that stays connected but answers nothing: asked GETDATE
+// after 10 s of silence, and unanswered 20 s later, the watch is lost.
+TEST_F(TcpProgramsEndToEnd, ZenoltWatchEndsWhenThePlanetariumStopsAnswering) {
+    StartPlanetarium({"--delay-of", "GETDATE", "60000"});
+    const ProgramRun run = Run("ZenoltWatch", {}, "", 45000);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "ZenoltWatch: the conversation with Cartes du Ciel was lost\n");
+    EXPECT_EQ(Commands(), std::vector<std::string>{"GETDATE"});
 }
 
 }  // namespace
