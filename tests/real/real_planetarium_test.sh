@@ -223,9 +223,6 @@ EOF
 # CR LF (the time, the chart's centre, the selected object M 31, the chart's
 # date, the observatory). With three more files, the centre's RA, DEC and
 # field must be what they hold (Zenolt GETRA, GETDEC, GETFOV, ending in LF).
-# A Windows program writes the text through a text stream, as it writes a
-# DDE item: each LF becomes CR LF, so the CR LF of a line comes out as CR CR
-# LF, and the count is of the text before that (run names win_*).
 # Prints the verdict of the case, with $also_wrong (when set) among its
 # reasons.
 check_dump() {
@@ -233,7 +230,6 @@ check_dump() {
     shift 2
     [ "$(status_of "$run_name")" = 0 ] || why="${why}status $(status_of "$run_name"), expected 0; "
     [ ! -s "$scratch/$run_name.err" ] || why="${why}standard error $(shown "$scratch/$run_name.err"); "
-    ZENOLT_TEXT_STREAM=$([[ $run_name == win_* ]] && echo 1) \
     dump_lines "$scratch/$run_name.out" "$@" || why="${why}standard output $(shown "$scratch/$run_name.out")$(last_error); "
     if [ -z "$why" ]; then pass "$case_name"; else fail "$case_name" "${why%; }"; fi
 }
@@ -248,9 +244,6 @@ split = [k for k in range(1, 12) if data[:k].isdigit()
          and re.match(rb"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r*\n", data[k:])]
 assert len(split) == 1, "no byte count followed by a time line"
 count, text = int(data[:split[0]]), data[split[0]:]
-import os
-if os.environ.get("ZENOLT_TEXT_STREAM"):
-    text = text.replace(b"\r\r\n", b"\r\n")
 wrong = []
 if count != len(text):
     wrong.append(f"count {count}, but {len(text)} bytes of text")
