@@ -439,6 +439,9 @@ else
         done
     done
     stopped_pid=$win_sky_pid
+    # Its Wine server would outlive the last program by seconds, and what it
+    # would save is no longer needed: ended here, the stop does not wait.
+    (source "$win_rundir/env"; timeout 10 /usr/lib/wine/wineserver64 -k) >/dev/null 2>&1
     SKYCHART_RUNDIR=$win_rundir bash "$win_planetarium/stop-win64.sh" "$win_sky_pid" >"$scratch/win-stop.log" 2>&1
     stop_status=$?
     win_sky_pid=""
