@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on Debian 12 (run as root):
 # CMake, the mingw-w64 cross compilers, Wine with 32-bit support, GoogleTest
-# sources and clang with its sanitizer and fuzzer runtimes.
+# sources, clang with its sanitizer and fuzzer runtimes, and what checks and
+# makes the release: mandoc (manual pages), lintian (the Debian package) and
+# bash-completion (the completion's loader).
 set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then
     echo "scripts/setup.sh installs Debian packages: run it as root" >&2
@@ -16,5 +18,6 @@ apt-get install -y -qq \
     wine wine64 wine32:i386 \
     googletest libgtest-dev \
     clang libclang-rt-14-dev \
+    mandoc lintian bash-completion \
     >/dev/null
 echo "setup: done"
