@@ -10,6 +10,10 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
         arguments.showUsage = true;
         return arguments;
     }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        arguments.showVersion = true;
+        return arguments;
+    }
     bool server = false;
     bool dde = false;
     std::string address;

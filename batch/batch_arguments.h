@@ -16,6 +16,7 @@ constexpr unsigned long kTcpAnswerTimeoutMs = 30000;
 struct BatchArguments {
     bool showUsage = false;  // no arguments, or --help: usage on standard output
     bool badUsage = false;   // a bad option or value: usage on standard error
+    bool showVersion = false;  // --version alone: the version on standard output
     unsigned long timeoutMs = kDdeAnswerTimeoutMs;  // for each command's answer
     bool timeoutGiven = false;  // --timeout was given; otherwise TCP waits kTcpAnswerTimeoutMs
     unsigned long pauseMs = 0;       // between two commands
@@ -28,7 +29,7 @@ struct BatchArguments {
 // Returns what the arguments after the program's path ask for:
 //   ZenoltBatch [--timeout MS] [--pause MS] [--replies] [--json]
 //               [--server HOST[:PORT] | --dde] FILE|-
-// Options come before FILE, in any order; --timeout and --pause take a
+// --version alone asks for the version. Options come before FILE, in any order; --timeout and --pause take a
 // decimal value, --timeout from 1 and --pause from 0, both up to
 // kLongestWaitMs. --server and --dde together, or an address that is no
 // HOST[:PORT] or [IPv6][:PORT], are bad usage. Exactly one FILE follows.

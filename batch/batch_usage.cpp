@@ -11,6 +11,7 @@ const char* const kUsageLines[] = {
     "                   [--server HOST[:PORT] | --dde] FILE",
     "       ZenoltBatch [options as above] -",
     "       (- reads the script from standard input)",
+    "       ZenoltBatch --version",
     "",
     "One command per line, each as Zenolt would send it. Blanks and tabs around a",
     "command are cut; empty lines and lines starting with # are skipped.",

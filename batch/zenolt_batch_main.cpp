@@ -1,6 +1,6 @@
 // ZenoltBatch: sends a whole script of planetarium commands, one per line, in
 // one conversation, and says what became of each; without arguments, prints
-// its usage text.
+// its usage text; with --version, its version.
 //
 // Exit status: 0 every command acknowledged; 1 the planetarium could not be
 // reached, or the conversation was lost part way; 2 some command was refused,
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "../common/process_platform.h"
+#include "../common/program_version.h"
 #include "batch_arguments.h"
 #include "batch_progress.h"
 #include "batch_report.h"
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
     const BatchArguments arguments = ParseBatchArguments(argc, argv);
     if (arguments.showUsage) {
         PrintBatchUsage(stdout);
+        return 0;
+    }
+    if (arguments.showVersion) {
+        PrintProgramVersion(stdout, "ZenoltBatch");
         return 0;
     }
     if (arguments.badUsage) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release archive of a Windows build and checks that it holds the
-# four programs, as console programs importing only system DLLs, and the README.
+# four programs, as console programs importing only system DLLs, the README,
+# licence and changelog and the rendered manual pages, each text with CR LF
+# line ends.
 #   usage: check-package.sh BUILD_DIR i686|x86_64
 set -euo pipefail
 build=$(cd "$1" && pwd); processor=$2
@@ -9,15 +11,35 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 (cd "$build" && cpack -G ZIP -B "$out" >/dev/null)
 archive=$(ls "$out"/*.zip)
-listing=$(cmake -E tar tf "$archive")
+listing=$(cmake -E tar tf "$archive" | grep -v '/$')
 echo "$(basename "$archive"):"
 sed 's/^/  /' <<<"$listing"
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+bits=$([ "$processor" = i686 ] && echo 32 || echo 64)
 status=0
-for file in Zenolt.exe ZenoltDump.exe ZenoltBatch.exe ZenoltWatch.exe README.md; do
+[ "$(basename "$archive")" = "Zenolt-$version-win$bits.zip" ] ||
+    { echo "misnamed: $(basename "$archive")"; status=1; }
+texts="README.txt LICENSE.txt CHANGELOG.txt manual/Zenolt.txt manual/ZenoltDump.txt
+       manual/ZenoltBatch.txt manual/ZenoltWatch.txt"
+expected="Zenolt.exe ZenoltDump.exe ZenoltBatch.exe ZenoltWatch.exe $texts"
+for file in $expected; do
     grep -q "/$file\$" <<<"$listing" || { echo "missing: $file"; status=1; }
 done
-[ "$(wc -l <<<"$listing")" -eq 5 ] || { echo "the archive holds more than the programs and the README"; status=1; }
+[ "$(wc -l <<<"$listing")" -eq "$(wc -w <<<"$expected")" ] ||
+    { echo "the archive holds other files than the programs and their texts"; status=1; }
 (cd "$out" && cmake -E tar xf "$archive")
+for file in $texts; do
+    text=$(ls "$out"/*/"$file" 2>/dev/null) || continue
+    # Every line, the last included, ends in CR LF.
+    if grep -q $'[^\r]$\|^$' "$text" || [ "$(tail -c1 "$text" | od -An -c | tr -d ' ')" != '\n' ]; then
+        echo "not CR LF throughout: $file"; status=1
+    fi
+done
+grep -q "Copyright (c) 2026 The Zenolt authors" "$out"/*/LICENSE.txt 2>/dev/null ||
+    { echo "LICENSE.txt without the copyright"; status=1; }
+grep -q "ZenoltWatch $version" "$out"/*/manual/ZenoltWatch.txt 2>/dev/null ||
+    { echo "the rendered page lacks the version"; status=1; }
 bash "$here/check-imports.sh" "$processor" "$out"/*/Zenolt.exe "$out"/*/ZenoltDump.exe \
     "$out"/*/ZenoltBatch.exe "$out"/*/ZenoltWatch.exe || status=1
+[ "$status" -eq 0 ] && echo "archive checked"
 exit $status

@@ -16,6 +16,8 @@ TEST(ParseBatchArguments, UsageWhenAskedFor) {
     EXPECT_TRUE(Parsed({}).showUsage);
     EXPECT_TRUE(Parsed({"--help"}).showUsage);
     EXPECT_FALSE(Parsed({"--help"}).badUsage);
+    EXPECT_TRUE(Parsed({"--version"}).showVersion);
+    EXPECT_FALSE(Parsed({"--version"}).showUsage || Parsed({"--version"}).badUsage);
 }
 
 TEST(ParseBatchArguments, OptionsBeforeOneFile) {
@@ -66,6 +68,7 @@ TEST(ParseBatchArguments, BadOptionsAndValues) {
         {"-v"},
         {""},
         {"--help", "x"},
+        {"--version", "x"},                // alone only
         {"--replies"},                     // no FILE
         {"--json", "3", "x"},              // takes no value: "3" is the FILE
         {"--server", "a:1", "--dde", "x"},  // one way or the other

@@ -24,6 +24,7 @@ TEST(ParseWatchArguments, OptionsAndTheirBounds) {
         {{"--timeout", "0"}, false},     {{"--timeout", "3600001"}, false},
         {{"--poll", "49"}, false},       {{"--poll", "3600001"}, false},
         {{"--json", "--help"}, false},   {{"now"}, false},  // every argument is an option
+        {{"--version", "--now"}, false},  // --version alone only
     };
     for (const auto& c : cases) {
         std::vector<const char*> argv = {"ZenoltWatch"};
@@ -41,6 +42,8 @@ TEST(ParseWatchArguments, OptionsAndTheirBounds) {
     }
     const char* const help[] = {"ZenoltWatch", "--help"};
     EXPECT_TRUE(ParseWatchArguments(2, help).showUsage);
+    const char* const version[] = {"ZenoltWatch", "--version"};
+    EXPECT_TRUE(ParseWatchArguments(2, version).showVersion);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ const char* const kUsageLines[] = {
     "",
     "USAGE: ZenoltWatch [--now] [--count N] [--timeout MS] [--poll MS] [--json]",
     "                   [--server HOST[:PORT] | --dde]",
+    "       ZenoltWatch --version",
     "",
     "  --now          first print the value as it is now, then each change",
     "  --count N      end after N records",
@@ -26,6 +27,8 @@ const char* const kUsageLines[] = {
     "chart's date and the observatory, one line each.",
     "Each record is a header line (the local time, the number of bytes of text and",
     "the word bytes), the text exactly as received, and a line end. Ctrl+C ends.",
+    "Over TCP, a planetarium silent for 10 s is asked GETDATE; no answer within",
+    "20 s more ends the watch as lost.",
     "Exit status: 0 ended by --count or Ctrl+C; 1 Cartes du Ciel not reached, or",
     "lost; 2 --timeout ran out; 3 bad usage.",
 };

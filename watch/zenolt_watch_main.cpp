@@ -3,6 +3,8 @@
 // item over DDE, or, from a planetarium with no DDE server, each object it
 // identifies, told by its TCP command server.
 //
+// With --help, its usage text; with --version, its version.
+//
 // Exit status: 0 ended by --count or by Ctrl+C, Ctrl+Break or closing the
 // console (SIGINT or SIGTERM); 1 the planetarium could not be reached, or the
 // conversation was lost; 2 --timeout ran out; 3 bad usage.
@@ -10,6 +12,7 @@
 #include <cstdio>
 
 #include "../common/process_platform.h"
+#include "../common/program_version.h"
 #include "watch_arguments.h"
 #include "watch_run.h"
 #include "watch_usage.h"
@@ -27,6 +30,10 @@ int main(int argc, char** argv) {
     const WatchArguments arguments = ParseWatchArguments(argc, argv);
     if (arguments.showUsage) {
         PrintWatchUsage(stdout);
+        return 0;
+    }
+    if (arguments.showVersion) {
+        PrintProgramVersion(stdout, "ZenoltWatch");
         return 0;
     }
     if (arguments.badUsage) {

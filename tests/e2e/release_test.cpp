@@ -12,7 +12,7 @@ namespace {
 
 struct VersionInfo {
     bool found = false;
-    WORD major = 0, minor = 0;
+    WORD major = 0, minor = 0, patch = 0;
     std::string product, productVersion, description, originalName;
 };
 
@@ -40,6 +40,7 @@ VersionInfo ReadVersionInfo(const std::string& path) {
     info.found = true;
     info.major = HIWORD(fixed->dwFileVersionMS);
     info.minor = LOWORD(fixed->dwFileVersionMS);
+    info.patch = HIWORD(fixed->dwFileVersionLS);
     info.product = StringValue(block, "ProductName");
     info.productVersion = StringValue(block, "ProductVersion");
     info.description = StringValue(block, "FileDescription");
@@ -47,14 +48,15 @@ VersionInfo ReadVersionInfo(const std::string& path) {
     return info;
 }
 
-TEST(VersionResource, EveryProgramCarriesVersion1_0AndADescription) {
+TEST(VersionResource, EveryProgramCarriesVersion1_0_0AndADescription) {
     for (const std::string program : {"Zenolt", "ZenoltDump", "ZenoltBatch", "ZenoltWatch"}) {
         const VersionInfo info = ReadVersionInfo(ProgramDirectory() + program + ".exe");
         ASSERT_TRUE(info.found) << program;
         EXPECT_EQ(info.major, 1) << program;
         EXPECT_EQ(info.minor, 0) << program;
+        EXPECT_EQ(info.patch, 0) << program;
         EXPECT_EQ(info.product, "Zenolt") << program;
-        EXPECT_EQ(info.productVersion, "1.0") << program;
+        EXPECT_EQ(info.productVersion, "1.0.0") << program;
         EXPECT_EQ(info.originalName, program + ".exe");
         EXPECT_FALSE(info.description.empty()) << program;
     }
