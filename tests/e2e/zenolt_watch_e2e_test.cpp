@@ -54,7 +54,7 @@ protected:
 
     void Poke(const std::string& command) {
         const ProgramRun run = RunProgram(QuotedProgram("Zenolt.exe") + " " + command);
-        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        EXPECT_EQ(run.exitCode, 0u) << run.failure << run.err;
     }
 };
 
@@ -64,7 +64,7 @@ TEST_F(ZenoltWatchEndToEnd, EchoedPokesArriveAsRecordsInOrder) {
     // Run, not known, run: records out of order would show.
     for (const char* command : {"ZOM+", "WARP 9", "FIND CAT: M ID: 31"}) Poke(command);
     const ProgramRun run = FinishProgram(watch, 10000);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(TimesHidden(WatchRecords(run.out)),
@@ -75,7 +75,7 @@ TEST_F(ZenoltWatchEndToEnd, EchoedPokesArriveAsRecordsInOrder) {
 TEST_F(ZenoltWatchEndToEnd, NowAsJson) {
     StartPlanetariumServing("He said \"hi\" \\ \t\xF8\r\n\0after"s);
     const ProgramRun run = RunProgram(ZenoltWatch() + " --json --now --count 1");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err, "");
     const std::string start = "{\"time\":\"";
@@ -88,7 +88,7 @@ TEST_F(ZenoltWatchEndToEnd, NowAsJson) {
 TEST_F(ZenoltWatchEndToEnd, NowIsTheChartAsThePlanetariumLaysItOut) {
     StartPlanetarium();
     const ProgramRun run = RunProgram(ZenoltWatch() + " --now --count 1");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(TimesHidden(WatchRecords(run.out)),
@@ -103,7 +103,7 @@ TEST_F(ZenoltWatchEndToEnd, NowIsTheChartAsThePlanetariumLaysItOut) {
 TEST_F(ZenoltWatchEndToEnd, NoValueWithinTheTimeOut) {
     StartPlanetarium();
     const ProgramRun run = RunProgram(ZenoltWatch() + " --timeout 300");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 2u);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "ZenoltWatch: no new value within 300 ms\r\n");
@@ -124,7 +124,7 @@ TEST_F(ZenoltWatchEndToEnd, APlanetariumThatEndsOrIsKilledEndsTheWatch) {
         }
         // Noticed within a second of the end; the margin is for a busy machine.
         const ProgramRun run = FinishProgram(watch, 3000);
-        ASSERT_TRUE(run.finished) << "the watch did not notice the end; killed: " << killed;
+        ASSERT_TRUE(Finished(run)) << "the watch did not notice the end; killed: " << killed;
         EXPECT_EQ(run.exitCode, 1u) << killed;
         EXPECT_EQ(run.err, kLost) << killed;
         EXPECT_EQ(TimesHidden(WatchRecords(run.out)), std::vector<std::string>{kRan}) << killed;
@@ -139,7 +139,7 @@ TEST_F(ZenoltWatchEndToEnd, ARefusedAdviseLinkFallsBackToPolling) {
     EXPECT_TRUE(WaitForLogLineStarting(standIn, "REQUEST item=DdeData format=1 size=", 10000));
     Poke("ZOM-");
     const ProgramRun run = FinishProgram(watch, 10000);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err,
               "ZenoltWatch: Cartes du Ciel refused to tell of changes; asking every 1000 ms "
@@ -153,7 +153,7 @@ TEST_F(ZenoltWatchEndToEnd, AQuitRequestEndsTheLinkAndTheWatch) {
     // What a Ctrl+C, Ctrl+Break or closing the console asks of the watch.
     ASSERT_TRUE(PostThreadMessageA(watch.process.dwThreadId, WM_QUIT, 0, 0));
     const ProgramRun run = FinishProgram(watch, 10000);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.out + run.err, "");
     EXPECT_TRUE(WaitForLogLine(standIn, "ADVSTOP item=DdeData format=1", 5000));
