@@ -85,6 +85,23 @@ TEST_F(ZenoltWatchEndToEnd, NowAsJson) {
               R"(","bytes":19,"text":"He said \"hi\" \\ \t\u00f8\r\n"})" "\r\n");
 }
 
+// Under code page 932 (the end_to_end_cp932 test) a lead byte takes the
+// byte after it along, also a backslash or a double quote: each pair is one
+// character in JSON (0x95 0x5C is U+8868; 0x83 before a double quote is no
+// character of the code page, so it is the code page's default one), never
+// a character and an escape.
+TEST_F(ZenoltWatchEndToEnd, DoubleByteCharactersAsJson) {
+    if (GetACP() != 932) GTEST_SKIP() << "the end_to_end_cp932 test runs this under code page 932";
+    StartPlanetariumServing("\x95\\\x83\"x\0"s);
+    const ProgramRun run = RunProgram(ZenoltWatch() + " --json --now --count 1");
+    ASSERT_TRUE(Finished(run));
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err, "");
+    const std::size_t text = run.out.find(",\"bytes\":");
+    ASSERT_NE(text, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.substr(text), R"(,"bytes":5,"text":"\u8868\u30fbx"})" "\r\n");
+}
+
 TEST_F(ZenoltWatchEndToEnd, NowIsTheChartAsThePlanetariumLaysItOut) {
     StartPlanetarium();
     const ProgramRun run = RunProgram(ZenoltWatch() + " --now --count 1");
