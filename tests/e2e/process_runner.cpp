@@ -129,7 +129,10 @@ RunningProgram StartProgram(const std::string& commandLine, DWORD creationFlags,
 ProgramRun FinishProgram(RunningProgram& program, DWORD timeoutMs) {
     ProgramRun run;
     if (!program.failure.empty()) {
+        // A process that died while it was being set up may have said why
+        // (Wine's loader writes to the standard error it was given).
         run.failure = "it could not be started: " + program.failure;
+        run.err = ReadFileBytes(program.scratch + "stderr");
         RemoveScratchDirectory(program.scratch);
         return run;
     }
