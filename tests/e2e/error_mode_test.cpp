@@ -74,7 +74,7 @@ TEST_F(ErrorMode, EveryProgramTurnsOffTheMessageBoxes) {
         ASSERT_TRUE(waiting) << c.program << " never reached its transaction";
         ASSERT_TRUE(read) << c.program << ": its error mode could not be read";
         EXPECT_EQ(mode & kNoMessageBoxes, kNoMessageBoxes) << c.program;
-        EXPECT_TRUE(run.finished) << c.program;
+        EXPECT_TRUE(Finished(run)) << c.program;
         EXPECT_EQ(run.exitCode, c.exitCode) << c.program;
         EXPECT_EQ(run.err, c.err) << c.program;
         StopStandIn(standIn);

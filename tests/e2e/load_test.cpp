@@ -32,7 +32,7 @@ TEST_F(Load, HundredRunsInARowArriveOnceEachInOrder) {
     for (int i = 0; i < 100; ++i) {
         const std::string text = CommandText("in-a-row", i);
         const ProgramRun run = RunProgram(QuotedProgram("Zenolt.exe") + " " + text);
-        ASSERT_TRUE(run.finished) << i;
+        ASSERT_TRUE(Finished(run)) << i;
         EXPECT_EQ(run.exitCode, 0u) << i;
         EXPECT_EQ(run.out + run.err, "") << i;
         expected.push_back(text + '\0');
@@ -53,7 +53,7 @@ TEST_F(Load, ThirtyRunsAtOnceArriveOnceEach) {
     // left behind to disturb the next test.
     for (std::size_t i = 0; i < running.size(); ++i) {
         const ProgramRun run = FinishProgram(running[i], 60000);
-        EXPECT_TRUE(run.finished) << i << ": " << run.err;
+        EXPECT_TRUE(Finished(run)) << i;
         EXPECT_EQ(run.exitCode, 0u) << i;
         EXPECT_EQ(run.out + run.err, "") << i;
     }
@@ -74,7 +74,7 @@ TEST_F(Load, TwentyDumpsAtOnceOfALargeItemAreCompleteAndIdentical) {
     for (int i = 0; i < 20; ++i) running.push_back(StartProgram(QuotedProgram("ZenoltDump.exe")));
     for (std::size_t i = 0; i < running.size(); ++i) {
         const ProgramRun run = FinishProgram(running[i], 60000);
-        EXPECT_TRUE(run.finished) << i << ": " << run.err;
+        EXPECT_TRUE(Finished(run)) << i;
         EXPECT_EQ(run.exitCode, 0u) << i;
         EXPECT_EQ(run.err, "") << i;
         EXPECT_TRUE(run.out == expected) << "run " << i << " printed " << run.out.size()
@@ -95,7 +95,7 @@ TEST_F(Load, AHundredThousandLinesOfOneBatchArriveWholeAndInOrder) {
     const std::string path = NewTestDirectory() + "script.txt";
     WriteFileBytes(path, script);
     const ProgramRun run = RunProgram(QuotedProgram("ZenoltBatch.exe") + " \"" + path + "\"", 600000);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, "sent 100000, acknowledged 100000, refused 0, unanswered 0, not sent 0\r\n");
@@ -107,7 +107,7 @@ TEST_F(Load, AHundredThousandLinesOfOneBatchArriveWholeAndInOrder) {
 TEST_F(Load, AWatchTakesTwoHundredValuesASecondInOrder) {
     StartPlanetarium("--tick 5");
     const ProgramRun run = RunProgram(QuotedProgram("ZenoltWatch.exe") + " --count 1000", 60000);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err, "");
     const std::vector<std::string> texts = WatchRecords(run.out);

@@ -64,6 +64,14 @@ inline std::vector<std::string> WatchRecords(const std::string& out) {
     return texts;
 }
 
+// Succeeds when the program ended by itself; otherwise says why not, with
+// what it wrote to standard error.
+inline ::testing::AssertionResult Finished(const ProgramRun& run) {
+    if (run.finished) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the program did not finish: " << run.failure
+                                         << "\nits standard error: " << run.err;
+}
+
 class PlanetariumTest : public ::testing::Test {
 protected:
     // Ends the stand-in and removes what the test made under the temporary

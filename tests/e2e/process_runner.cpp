@@ -129,12 +129,17 @@ RunningProgram StartProgram(const std::string& commandLine, DWORD creationFlags,
 ProgramRun FinishProgram(RunningProgram& program, DWORD timeoutMs) {
     ProgramRun run;
     if (!program.failure.empty()) {
-        run.err = program.failure;
+        // A process that died while it was being set up may have said why
+        // (Wine's loader writes to the standard error it was given).
+        run.failure = "it could not be started: " + program.failure;
+        run.err = ReadFileBytes(program.scratch + "stderr");
+        RemoveScratchDirectory(program.scratch);
         return run;
     }
     run.finished = WaitForSingleObject(program.process.hProcess, timeoutMs) == WAIT_OBJECT_0;
     run.elapsedMs = GetTickCount() - program.startTicks;
     if (!run.finished) {
+        run.failure = "it was still running after " + std::to_string(timeoutMs) + " ms";
         TerminateProcess(program.process.hProcess, 255);
         WaitForSingleObject(program.process.hProcess, INFINITE);
     }

@@ -14,6 +14,7 @@ struct ProgramRun {
     std::string out;  // standard output, as the bytes written to a file
     std::string err;  // standard error, likewise
     DWORD elapsedMs = 0;
+    std::string failure;  // why it did not finish by itself; empty when it did
 };
 
 // A program started by StartProgram and not yet finished.

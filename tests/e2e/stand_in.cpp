@@ -10,13 +10,16 @@ namespace {
 
 // Starts StandInPlanetarium.exe with a new folder for its log, the given
 // options first, then the log and lifetime options, then the test's options.
+// The lifetime only ends a stand-in a test program left behind: it is longer
+// than the longest wait of any test (a 100,000-line batch may take its full
+// 600 s on a busy machine), so that no stand-in ends under a running test.
 bool LaunchStandIn(StandIn& standIn, const std::string& modeOptions, const std::string& options,
                    std::string& failure) {
     standIn.directory = NewScratchDirectory();
     standIn.logPath = standIn.directory + "stand-in.log";
     standIn.port = 0;
     std::string commandLine = "\"" + ProgramDirectory() + "StandInPlanetarium.exe\" " +
-                              modeOptions + "--log \"" + standIn.logPath + "\" --lifetime 300 " +
+                              modeOptions + "--log \"" + standIn.logPath + "\" --lifetime 900 " +
                               options;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -72,7 +72,7 @@ TEST_F(TcpProgramsEndToEnd, ZenoltThroughThePublishedPort) {
     };
     for (const auto& c : cases) {
         const ProgramRun run = RunProgram(QuotedProgram("Zenolt.exe") + c.tail);
-        ASSERT_TRUE(run.finished) << c.tail;
+        ASSERT_TRUE(Finished(run)) << c.tail;
         EXPECT_EQ(run.exitCode, c.status) << c.tail;
         EXPECT_EQ(run.out, c.out) << c.tail;
         EXPECT_EQ(run.err, c.err) << c.tail;

@@ -79,7 +79,7 @@ const std::vector<std::string> kScriptPokes = {
 TEST_F(ZenoltBatchEndToEnd, EveryCommandOfAFileInOrderInOneConversation) {
     StartPlanetarium();
     const ProgramRun run = RunScript("", kScript);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.out, "sent 7, acknowledged 7, refused 0, unanswered 0, not sent 0\r\n");
     EXPECT_EQ(run.err, "");
@@ -94,7 +94,7 @@ TEST_F(ZenoltBatchEndToEnd, EveryCommandOfAFileInOrderInOneConversation) {
 TEST_F(ZenoltBatchEndToEnd, StandardInput) {
     StartPlanetarium();
     const ProgramRun run = RunScript(" --pause 20", kScript, true);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(Pokes(), kScriptPokes);
@@ -104,7 +104,7 @@ TEST_F(ZenoltBatchEndToEnd, RefusedAndUnansweredCommandsAreReportedAndTheRestSti
     StartPlanetarium("--refuse-poke-of \"GOXY X:1 Y:2\" --hold-poke-of \"LOAD big\" 5000");
     const ProgramRun run =
         RunScript(" --timeout 300", "ZOM+\nGOXY X:1 Y:2\n\nLOAD big\nZOM-\n");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 2u);
     EXPECT_EQ(run.err, "line 2: refused: GOXY X:1 Y:2\r\nline 4: unanswered: LOAD big\r\n");
     EXPECT_EQ(run.out, "sent 4, acknowledged 2, refused 1, unanswered 1, not sent 0\r\n");
@@ -115,7 +115,7 @@ TEST_F(ZenoltBatchEndToEnd, RefusedAndUnansweredCommandsAreReportedAndTheRestSti
 TEST_F(ZenoltBatchEndToEnd, APlanetariumThatEndsPartWayStopsTheBatch) {
     StartPlanetarium("--end-after-pokes 2");
     const ProgramRun run = RunScript("", "A\nB\nC\n# comment\nD\nE\n");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(run.err,
               "line 3: not sent, the conversation was lost: C\r\n"
@@ -127,7 +127,7 @@ TEST_F(ZenoltBatchEndToEnd, APlanetariumThatEndsPartWayStopsTheBatch) {
 TEST_F(ZenoltBatchEndToEnd, ALineHoldingANulIsReportedAndNotSent) {
     StartPlanetarium();
     const ProgramRun run = RunScript("", "ZOM+\nGOXY\0X\nZOM-\n"s);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 2u);
     EXPECT_EQ(run.err, "line 2: not sent, it holds a NUL byte: GOXY\\0X\r\n");
     EXPECT_EQ(run.out, "sent 2, acknowledged 2, refused 0, unanswered 0, not sent 1\r\n");
@@ -136,7 +136,7 @@ TEST_F(ZenoltBatchEndToEnd, ALineHoldingANulIsReportedAndNotSent) {
 
 TEST_F(ZenoltBatchEndToEnd, NoPlanetariumIsReportedWithStatus1) {
     const ProgramRun run = RunScript("", "ZOM+\n");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, kConnectFailureLineAsWritten);
@@ -146,7 +146,7 @@ TEST_F(ZenoltBatchEndToEnd, AMissingFileIsReportedWithStatus3AndNeverConnects) {
     StartPlanetarium();
     const std::string path = NewTestDirectory() + "no such script.txt";
     const ProgramRun run = RunProgram(ZenoltBatch() + " \"" + path + "\"");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 3u);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "ZenoltBatch: cannot read " + path + ": No such file or directory\r\n");
@@ -156,13 +156,13 @@ TEST_F(ZenoltBatchEndToEnd, AMissingFileIsReportedWithStatus3AndNeverConnects) {
 TEST_F(ZenoltBatchEndToEnd, UsageOnRequestAndOnBadUsage) {
     StartPlanetarium();
     const ProgramRun asked = RunProgram(ZenoltBatch());
-    ASSERT_TRUE(asked.finished);
+    ASSERT_TRUE(Finished(asked));
     EXPECT_EQ(asked.exitCode, 0u);
     EXPECT_EQ(asked.out.rfind("ZenoltBatch v1.0", 0), 0u) << asked.out;
     EXPECT_EQ(asked.err, "");
     for (const char* tail : {" --pause", " --timeout 0 x.txt", " --verbose x.txt", " a b"}) {
         const ProgramRun bad = RunProgram(ZenoltBatch() + tail);
-        ASSERT_TRUE(bad.finished);
+        ASSERT_TRUE(Finished(bad));
         EXPECT_EQ(bad.exitCode, 3u) << tail;
         EXPECT_EQ(bad.out, "") << tail;
         EXPECT_EQ(bad.err, asked.out) << tail;
@@ -173,7 +173,7 @@ TEST_F(ZenoltBatchEndToEnd, UsageOnRequestAndOnBadUsage) {
 TEST_F(ZenoltBatchEndToEnd, RepliesFollowEachAcknowledgedCommand) {
     StartPlanetarium("--echo-pokes --refuse-poke-of \"WARP 9\"");
     const ProgramRun run = RunScript(" --replies", "ZOM+\r\nWARP 9\nPING X:1 Y:2\n");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 2u);
     EXPECT_EQ(run.err, "line 2: refused: WARP 9\r\n");
     const std::string summary = "sent 3, acknowledged 2, refused 1, unanswered 0, not sent 0\r\n";
@@ -191,7 +191,7 @@ TEST_F(ZenoltBatchEndToEnd, JsonObjectsOfEveryCommandLineAndTheSummary) {
     StartPlanetarium("--echo-pokes --refuse-poke-of \"WARP 9\"");
     const ProgramRun run =
         RunScript(" --json --replies", "ZOM+\nWARP 9\n# skipped\nGO\0X\nsay \"\xF8\"\n"s);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 2u);
     EXPECT_EQ(TimeHidden(run.out),
               R"({"line":1,"command":"ZOM+","outcome":"acknowledged","reply":")" +
@@ -207,7 +207,7 @@ TEST_F(ZenoltBatchEndToEnd, JsonObjectsOfEveryCommandLineAndTheSummary) {
 TEST_F(ZenoltBatchEndToEnd, APlanetariumThatEndsDuringAPauseIsReportedAtOnce) {
     StartPlanetarium("--end-after-pokes 1");
     const ProgramRun run = RunScript(" --pause 10000", "A\nB\nC\n");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     // Without looking during the pause, the batch would find out only when
     // it pokes B, ten seconds on.
     EXPECT_LT(run.elapsedMs, 5000u);

@@ -17,7 +17,7 @@ protected:
     // standard error and one request logged.
     std::string Dump() {
         const ProgramRun run = RunProgram(ZenoltDump());
-        EXPECT_TRUE(run.finished);
+        EXPECT_TRUE(Finished(run));
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(run.err, "");
         const std::vector<LoggedTransaction> logged = LoggedTransactions(standIn);
@@ -37,7 +37,7 @@ TEST_F(ZenoltDumpEndToEnd, AnyArgumentPrintsTheUsageTextAndNeverConnects) {
     for (const std::string& tail : {std::string(" x"), std::string(" \"\""),
                                     std::string(" -h --help")}) {
         const ProgramRun run = RunProgram(ZenoltDump() + tail);
-        ASSERT_TRUE(run.finished);
+        ASSERT_TRUE(Finished(run));
         EXPECT_EQ(run.exitCode, 0u) << tail;
         EXPECT_EQ(run.out, usage) << tail;
         EXPECT_EQ(run.err, "") << tail;
@@ -48,7 +48,7 @@ TEST_F(ZenoltDumpEndToEnd, AnyArgumentPrintsTheUsageTextAndNeverConnects) {
 
 TEST_F(ZenoltDumpEndToEnd, NoPlanetariumIsReportedWithStatus1) {
     const ProgramRun run = RunProgram(ZenoltDump());
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, kConnectFailureLineAsWritten);

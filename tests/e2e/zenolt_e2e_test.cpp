@@ -19,7 +19,7 @@ protected:
     void ExpectPoke(const std::string& tail, const std::string& text) {
         const std::vector<LoggedTransaction> before = LoggedTransactions(standIn);
         const ProgramRun run = RunProgram(Zenolt() + tail);
-        ASSERT_TRUE(run.finished) << tail;
+        ASSERT_TRUE(Finished(run)) << tail;
         EXPECT_EQ(run.exitCode, 0u) << tail;
         EXPECT_EQ(run.out, "") << tail;
         EXPECT_EQ(run.err, "") << tail;
@@ -37,7 +37,7 @@ TEST_F(ZenoltEndToEnd, NoArgumentsPrintsTheUsageListAndNeverConnects) {
     StartPlanetarium();
     for (const std::string& tail : {std::string(""), std::string("   "), std::string("\t")}) {
         const ProgramRun run = RunProgram(Zenolt() + tail);
-        ASSERT_TRUE(run.finished);
+        ASSERT_TRUE(Finished(run));
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(run.out, WithCrLf(ExpectedSenderUsage()));
         EXPECT_EQ(run.err, "");
@@ -106,7 +106,7 @@ TEST_F(ZenoltEndToEnd, ProgramPathWithBlanks) {
     const std::string copy = directory + "Zenolt.exe";
     ASSERT_TRUE(CopyFileA((ProgramDirectory() + "Zenolt.exe").c_str(), copy.c_str(), FALSE));
     const ProgramRun run = RunProgram("\"" + copy + "\" ZOM+");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.err, "");
     const std::vector<LoggedTransaction> pokes = LoggedTransactions(standIn);
@@ -116,7 +116,7 @@ TEST_F(ZenoltEndToEnd, ProgramPathWithBlanks) {
 
 TEST_F(ZenoltEndToEnd, NoPlanetariumIsReportedWithStatus1) {
     const ProgramRun run = RunProgram(Zenolt() + " ZOM+");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, kConnectFailureLineAsWritten);
@@ -125,7 +125,7 @@ TEST_F(ZenoltEndToEnd, NoPlanetariumIsReportedWithStatus1) {
 TEST_F(ZenoltEndToEnd, HeldPokeTimesOutSilentlyWithoutWaitingForThePlanetarium) {
     StartPlanetarium("--hold-poke 15000");
     const ProgramRun run = RunProgram(Zenolt() + " GOXY X:1 Y:2");
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(Finished(run));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");

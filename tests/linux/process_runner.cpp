@@ -279,6 +279,7 @@ ProgramRun FinishProgram(RunningProgram& program, long timeoutMs) {
             break;
         }
         if (NowMs() - waitStart >= timeoutMs) {
+            run.failure = "it was still running after " + std::to_string(timeoutMs) + " ms";
             kill(-program.pid, SIGKILL);
             kill(program.pid, SIGKILL);
             while (waitpid(program.pid, &status, 0) < 0 && errno == EINTR) {

@@ -32,7 +32,7 @@ struct ProgramRun {
     std::string out;        // standard output, the bytes written
     std::string err;        // standard error, likewise
     long elapsedMs = 0;
-    std::string failure;    // why it could not be started; empty when it was
+    std::string failure;    // why it did not finish by itself; empty when it did
 };
 
 // A program started by StartProgram and not yet finished.

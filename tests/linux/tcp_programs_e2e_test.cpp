@@ -16,6 +16,14 @@ namespace {
 
 const char kConnectFailureLine[] = "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\n";
 
+// Succeeds when the program ended by itself; otherwise says why not, with
+// what it wrote to standard error.
+::testing::AssertionResult Finished(const ProgramRun& run) {
+    if (run.finished) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the program did not finish: " << run.failure
+                                         << "\nits standard error: " << run.err;
+}
+
 class TcpProgramsEndToEnd : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -85,7 +93,7 @@ TEST_F(TcpProgramsEndToEnd, ZenoltWritesWhatThePlanetariumAnswered) {
         const std::size_t before = Commands().size();
         const ProgramRun run = Run("Zenolt", c.arguments);
         const std::string name = c.arguments[0].substr(0, 20);
-        ASSERT_TRUE(run.finished) << name;
+        ASSERT_TRUE(Finished(run)) << name;
         EXPECT_EQ(run.exitCode, c.status) << name;
         EXPECT_EQ(run.out, c.out) << name;
         EXPECT_EQ(run.err, c.err) << name;
