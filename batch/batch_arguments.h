@@ -29,10 +29,11 @@ struct BatchArguments {
 // Returns what the arguments after the program's path ask for:
 //   ZenoltBatch [--timeout MS] [--pause MS] [--replies] [--json]
 //               [--server HOST[:PORT] | --dde] FILE|-
-// --version alone asks for the version. Options come before FILE, in any order; --timeout and --pause take a
-// decimal value, --timeout from 1 and --pause from 0, both up to
-// kLongestWaitMs. --server and --dde together, or an address that is no
-// HOST[:PORT] or [IPv6][:PORT], are bad usage. Exactly one FILE follows.
+// --version alone asks for the version. Options come before FILE, in any
+// order; --timeout and --pause take a decimal value, --timeout from 1 and
+// --pause from 0, both up to kLongestWaitMs. --server and --dde together, or
+// an address that is no HOST[:PORT] or [IPv6][:PORT], are bad usage.
+// Exactly one FILE follows.
 BatchArguments ParseBatchArguments(int argc, const char* const* argv);
 
 #endif
