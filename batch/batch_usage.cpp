@@ -19,6 +19,7 @@ const char* const kUsageLines[] = {
     "  --timeout MS   wait up to MS milliseconds for each command's answer",
     "                 (default 1000 over DDE, 30000 over TCP)",
     "  --pause MS     wait MS milliseconds between two commands (default 0)",
+    "                 (a planetarium that vanishes meanwhile is noticed within 30 s)",
     "  --replies      after each acknowledged command, print what Cartes du Ciel",
     "                 answered (over DDE: what its DDE data then holds) as a record:",
     "                 a header line (time, number of bytes of text, the word bytes),",
