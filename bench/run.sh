@@ -19,7 +19,7 @@ source scripts/wine-env.sh
 prepare_wine_prefix
 loader=$(wine_loader_for "$bin/do_nothing.exe")
 [ "$loader" = "$zenolt_wine64" ] && export WINELOADER=$zenolt_wine64
-wine() { "$loader" "$@"; }
+wine() { "${zenolt_fixed_layout[@]}" "$loader" "$@"; }
 winpath() { wine64_tool winepath -w "$1" 2>/dev/null; }
 winbin=$(winpath "$PWD/$bin")
 scratch=$(mktemp -d)
@@ -33,7 +33,7 @@ start_planetarium() {  # with the stand-in's options "$@"
 # Median peak resident size in KiB of 7 runs of a program under Wine.
 peak_kib() {
     for _ in 1 2 3 4 5 6 7; do
-        /usr/bin/time -f %M "$loader" "$@" 2>&1 >/dev/null | tail -n 1
+        /usr/bin/time -f %M "${zenolt_fixed_layout[@]}" "$loader" "$@" 2>&1 >/dev/null | tail -n 1
     done | sort -n | sed -n 4p
 }
 # A batch script of $1 commands, the ones the minimal client pokes, in file $2.
@@ -93,13 +93,13 @@ echo "Measuring memory..." >&2
     echo "dump_small $(peak_kib "$bin/ZenoltDump.exe")"
     echo "batch_10 $(peak_kib "$bin/ZenoltBatch.exe" "$(winpath "$scratch/batch-10")")"
     echo "Measuring memory of a batch of 1,000,000 commands (one run, about 15 minutes)..." >&2
-    echo "batch_1000000 $(/usr/bin/time -f %M "$loader" "$bin/ZenoltBatch.exe" \
+    echo "batch_1000000 $(/usr/bin/time -f %M "${zenolt_fixed_layout[@]}" "$loader" "$bin/ZenoltBatch.exe" \
         "$(winpath "$scratch/batch-1000000")" 2>&1 >"$scratch/batch-1000000.out" | tail -n 1)"
     stop_planetarium
     echo "Measuring memory of a watch of 100,000 records (one run, about two minutes)..." >&2
     start_planetarium --tick 1
     echo "watch_10 $(peak_kib "$bin/ZenoltWatch.exe" --count 10)"
-    echo "watch_100000 $(/usr/bin/time -f %M "$loader" "$bin/ZenoltWatch.exe" --count 100000 \
+    echo "watch_100000 $(/usr/bin/time -f %M "${zenolt_fixed_layout[@]}" "$loader" "$bin/ZenoltWatch.exe" --count 100000 \
         2>&1 >/dev/null | tail -n 1)"
     stop_planetarium
 } >>"$scratch/memory"

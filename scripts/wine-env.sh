@@ -19,8 +19,25 @@ export WINEDLLOVERRIDES="mscoree=;mshtml="
 zenolt_wine64=/usr/lib/wine/wine64
 zenolt_wine32=/usr/lib/wine/wine
 
+# Debian's loaders come without Wine's preloader, which would reserve what a
+# Windows process needs before anything else is mapped. The 64-bit loader is
+# a program at a fixed address (0x7d000000), and the kernel puts its heap at a
+# random place in the gigabyte after it: about once in a few thousand starts
+# the heap covers 0x7ffe0000, where every Windows process keeps its shared
+# user data. That process then ends before it has started ("failed to map
+# the shared user data", an error WINEDEBUG=-all hides), and the
+# CreateProcess that started it fails with ERROR_INTERNAL_ERROR (1359). So
+# every loader starts with the kernel's address randomization off, which
+# the processes it starts inherit; where a machine refuses that, as it is.
+# Run a loader as: "${zenolt_fixed_layout[@]}" LOADER ARGUMENTS...
+if setarch "$(uname -m)" -R true >/dev/null 2>&1; then
+    zenolt_fixed_layout=(setarch "$(uname -m)" -R)
+else
+    zenolt_fixed_layout=()
+fi
+
 # Runs a tool of the prefix itself (wineboot, reg, winepath) with the 64-bit loader.
-wine64_tool() { WINELOADER=$zenolt_wine64 "$zenolt_wine64" "$@"; }
+wine64_tool() { WINELOADER=$zenolt_wine64 "${zenolt_fixed_layout[@]}" "$zenolt_wine64" "$@"; }
 
 # Prints 32 or 64 for a Windows program, from the machine field of its PE
 # header; prints nothing for anything else.

@@ -12,4 +12,4 @@ prepare_wine_prefix
 if [ "$loader" = "$zenolt_wine64" ]; then
     export WINELOADER=$zenolt_wine64
 fi
-exec "$loader" "$@"
+exec "${zenolt_fixed_layout[@]}" "$loader" "$@"

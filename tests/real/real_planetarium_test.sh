@@ -49,6 +49,8 @@ planetarium=${ZENOLT_PLANETARIUM_DIR:-$(cd "$repo/.." && pwd -P)/shared/planetar
 # failure of its own case and never a time-out of the whole test (which
 # would kill the script before it could stop the planetarium).
 run_limit=120
+# How the project's Wine set-up starts a loader (see scripts/wine-env.sh).
+read -r -a wine_layout <<<"$(source "$repo/scripts/wine-env.sh"; echo "${zenolt_fixed_layout[*]}")"
 
 passed=0 failed=0 skipped=0
 pass() { echo "ok $1"; passed=$((passed + 1)); }
@@ -346,7 +348,7 @@ ends() {
 # Succeeds when the registry value TcpPort holds $1 (a REG_SZ).
 tcp_port_is() {
     local value
-    value=$(timeout 30 env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 reg query \
+    value=$(timeout 30 env WINELOADER=/usr/lib/wine/wine64 "${wine_layout[@]}" /usr/lib/wine/wine64 reg query \
         'HKCU\Software\Astro_PC\Ciel\Status' /v TcpPort 2>&1 | tr -d '\r' | awk '$1 == "TcpPort" {print $2, $3}')
     [ "$value" = "REG_SZ $1" ] || { echo "TcpPort: '$value', expected REG_SZ $1" >"$scratch/check.err"; return 1; }
 }
@@ -365,10 +367,10 @@ win_planetarium_cases() {
     [ "$loader" = /usr/lib/wine/wine64 ] || unset WINELOADER
     port=$win_port scratch=$scratch/$tag
     mkdir -p "$scratch"
-    zenolt=$(printf '%q %q' "$loader" "$dir/Zenolt.exe")
-    dump=$(printf '%q %q' "$loader" "$dir/ZenoltDump.exe")
-    batch=$(printf '%q %q' "$loader" "$dir/ZenoltBatch.exe")
-    watch=$(printf '%q %q' "$loader" "$dir/ZenoltWatch.exe")
+    zenolt=$(printf '%q ' "${wine_layout[@]}" "$loader" "$dir/Zenolt.exe")
+    dump=$(printf '%q ' "${wine_layout[@]}" "$loader" "$dir/ZenoltDump.exe")
+    batch=$(printf '%q ' "${wine_layout[@]}" "$loader" "$dir/ZenoltBatch.exe")
+    watch=$(printf '%q ' "${wine_layout[@]}" "$loader" "$dir/ZenoltWatch.exe")
     printf 'SEARCH M31\r\nGETSELECTEDOBJECT\r\n' >"$scratch/m31.txt"
     local when name run_name commands check status out err
     while IFS='|' read -r -u 3 when name run_name commands check; do
