@@ -421,7 +421,7 @@ elif [ ! -f "$win_planetarium/start-win64.sh" ]; then
     skip "windows planetarium" "it is not here: no $win_planetarium/start-win64.sh"
 elif [ ! -x /usr/lib/wine/wine64 ]; then
     skip "windows planetarium" "no /usr/lib/wine/wine64 to run it (Debian's wine64)"
-elif win_starting=1 && ! win_sky_pid=$(SKYCHART_RUNDIR=$win_rundir bash "$win_planetarium/start-win64.sh" 0 2>"$scratch/win-start.log") ||
+elif win_starting=1 && ! win_sky_pid=$(SKYCHART_RUNDIR=$win_rundir "${wine_layout[@]}" bash "$win_planetarium/start-win64.sh" 0 2>"$scratch/win-start.log") ||
     [ -z "$win_sky_pid" ] || ! win_port=$(cat "$win_rundir/port" 2>/dev/null); then
     # A failed start leaves nothing running (and a PID, if any, to stop).
     win_starting=0
