@@ -130,10 +130,13 @@ const BatchWay kTcpWay = {CheckForTcp, SendOverTcp, WaitOverTcp, CloseTcp};
 // Opens the conversation arguments ask for. Returns the way it goes, or null
 // when the planetarium was not reached (reported on standard error).
 const BatchWay* OpenBatchLink(BatchLink& link, const BatchArguments& arguments) {
-    switch (OpenClientOrTcp(link.dde, OnBatchEvent, link.tcp, arguments.reach, "ZenoltBatch")) {
+    ClientDde client = {&link.dde, OnBatchEvent};
+    const DdeAttempt dde = {OpenClientDde, &client};
+    switch (FindPlanetarium(arguments.reach, dde, link.tcp, "ZenoltBatch")) {
         case ReachedBy::Dde: return &kDdeWay;
         case ReachedBy::Tcp: return &kTcpWay;
-        case ReachedBy::Nothing: break;
+        case ReachedBy::Nothing:
+        case ReachedBy::QuitAsked: break;
     }
     return nullptr;
 }

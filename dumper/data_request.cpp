@@ -13,6 +13,10 @@ namespace {
 
 const DWORD kRequestTimeoutMs = 120000;
 
+// A DDE attempt that requests and prints the item in a conversation of its
+// own, as ZenoltDump always has.
+bool RequestAttempt(void*) { return RequestDataItem(Unreached::Quiet); }
+
 }  // namespace
 
 // Returns whether a conversation was opened; writes the dump to standard
@@ -35,14 +39,17 @@ bool RequestDataItem(Unreached unreached) {
     return connected;
 }
 
-// The state is written as plain text (in the ANSI code page on Windows) to
+// Over TCP the state is written as plain text (in the ANSI code page on Windows) to
 // a binary stream: its count describes the bytes that follow, so its CR LF
 // line ends go out as they are, not turned into CR CR LF.
-int DumpStateOverTcp() {
+int DumpPlanetarium(const PlanetariumChoice& choice) {
+    const DdeAttempt dde = {RequestAttempt, nullptr};
     TcpLink link;
-    if (!OpenTcpOrReport(link, PlanetariumChoice(), "ZenoltDump")) {
-        CloseTcpConversation(link);
-        return 1;
+    switch (FindPlanetarium(choice, dde, link, "ZenoltDump")) {
+        case ReachedBy::Dde: return 0;
+        case ReachedBy::Tcp: break;
+        case ReachedBy::Nothing:
+        case ReachedBy::QuitAsked: return 1;
     }
     std::string state;
     const bool answered = AskPlanetariumState(link, CurrentRecordTime(), kStateAnswerTimeoutMs, state);
