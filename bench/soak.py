@@ -314,7 +314,11 @@ def await_greeting(old_pid, result, stop):
 
 def shutdown(port):
     """Sends SHUTDOWN through a client of its own; returns the time it was sent."""
-    s, f, _ = greet(port, 30)
+    try:
+        s, f, _ = greet(port, 30)
+    except OSError as e:
+        raise RuntimeError(f"restart {len(S.restarts) + 1}: the planetarium did not greet the client that "
+                           f"was to send SHUTDOWN within 30 s ({e}): its command server no longer greets") from e
     sent = now()
     s.sendall(b"SHUTDOWN\r\n")
     try:
@@ -545,9 +549,9 @@ def batch_runs():
             log(f"batch run {n} ended with status {run['status']}: {run['summary']}")
 
 
-def memory_sample(label):
+def memory_sample(label, into=None):
     batch = S.batches[-1] if S.batches else None
-    S.memory.append({"label": label, "at": now(), "watch": vm_rss_kb(S.watch.pid),
+    (S.memory if into is None else into).append({"label": label, "at": now(), "watch": vm_rss_kb(S.watch.pid),
                      "watch_cpu": cpu_seconds(S.watch.pid),
                      "batch_run": batch["n"] if batch else None,
                      "batch": vm_rss_kb(batch["pid"]) if batch else None,
@@ -583,21 +587,24 @@ def trace_times(path, word):
 
 
 def explain_getra(run, index):
-    """Returns where a slow GETRA's time went, from the batch's trace."""
+    """Returns where a slow GETRA's time went, from the batch's trace, and whose it was."""
     if not S.trace:
-        return "no trace"
+        return "no trace", "-"
     pairs = trace_times(os.path.join(S.scratch, f"batch-{run['n']}.err"), b"GETRA")
     if index >= len(pairs):
-        return "not in the trace"
+        return "not in the trace", "-"
     answered = [q["answered"] for q in run["asked"]][:len(pairs)]
     offset = min(a - r / 1000 for a, (_, r) in zip(answered, pairs))
     q = run["asked"][index]
     sent, received = pairs[index][0] / 1000 + offset, pairs[index][1] / 1000 + offset
     before = [s["answered"] for s in S.searches if s["answered"] <= q["asked"]]
     last = f"the last SEARCH answered {(q['asked'] - before[-1]) * 1000:.0f} ms before it was asked; " if before else ""
+    program = max(0, sent - q["asked"]) + max(0, q["answered"] - received)
+    whose = ("the planetarium" if received - sent > STALL else "the batch or the machine" if program > STALL
+             else "-")
     return (f"{last}batch read it {max(0, sent - q['asked']) * 1000:.0f} ms after it was written, the "
             f"planetarium answered in {(received - sent) * 1000:.0f} ms, the answer reached this "
-            f"script {max(0, q['answered'] - received) * 1000:.0f} ms later")
+            f"script {max(0, q['answered'] - received) * 1000:.0f} ms later"), whose
 
 
 def search_running(t):
@@ -717,6 +724,9 @@ def report():
     for m in S.memory:
         p(f"| {m['label']} | {(m['at'] - S.started) / 60:.1f} | {m['watch']} kB | {m['watch_cpu']:.2f} s | "
           f"{m['batch_run']} | {m['batch']} kB | {m['load']} |")
+    watch_kb = [m["watch"] for m in S.minutes_memory if m["watch"]]
+    if watch_kb:
+        p(f"\nThe watch sampled every minute: {', '.join(str(k) for k in watch_kb)} kB.")
     p("")
 
     # 5. stalls
@@ -726,21 +736,24 @@ def report():
     for _, own, run, i in latencies:
         if own > STALL:
             q = run["asked"][i]
+            text, whose = explain_getra(run, i)
             stalls.append((q["asked"], f"GETRA of batch run {run['n']} answered {(q['answered'] - q['asked']) * 1000:.0f} ms "
-                           f"after it was asked ({own * 1000:.0f} ms after any SEARCH it waited for); "
-                           + explain_getra(run, i)))
+                           f"after it was asked ({own * 1000:.0f} ms after any SEARCH it waited for); " + text, whose))
     for d, s, e in delays:
         if d > STALL:
+            late = e["time"] - s["answered"]
             stalls.append((s["answered"], f"event written {d * 1000:.0f} ms after its SEARCH was answered "
-                           f"(the watch received it {(e['time'] - s['answered']) * 1000:.0f} ms after)"))
+                           f"(the watch received it {late * 1000:.0f} ms after)",
+                           "the planetarium" if late > STALL else "the watch or the machine"))
     for r in S.restarts:
         if r.get("back") and r["back"] - r["greeted"] > STALL:
-            stalls.append((r["greeted"], f"watch back {(r['back'] - r['greeted']) * 1000:.0f} ms after restart {r['n']} greeted"))
+            stalls.append((r["greeted"], f"watch back {(r['back'] - r['greeted']) * 1000:.0f} ms after restart {r['n']} greeted",
+                           "the watch (its trace says where)"))
     if stalls:
-        p("| at | what | load average then |")
-        p("|---|---|---|")
-        for at, what in sorted(stalls):
-            p(f"| {clock(at)} | {what} | {nearest_load(at)} |")
+        p("| at | what | whose time | load average then |")
+        p("|---|---|---|---|")
+        for at, what, whose in sorted(stalls):
+            p(f"| {clock(at)} | {what} | {whose} | {nearest_load(at)} |")
     else:
         p("None.")
     p("")
@@ -766,7 +779,7 @@ def follow_load():
 # ---------------------------------------------------------------- the run
 
 def stop_everything():
-    """Ends the programs, the planetarium, its Xvfb and Wine server; removes the scratch folder."""
+    """Ends the programs, the planetarium, its Xvfb and Wine server."""
     S.ending.set()
     S.search_allowed.set()
     close_searcher()
@@ -812,6 +825,10 @@ def stop_everything():
         if child.poll() is None:
             child.kill()
             child.wait()
+
+
+def remove_scratch():
+    """Removes the scratch folder, traces included, unless SOAK_KEEP=1."""
     if os.environ.get("SOAK_KEEP") == "1":
         print(f"[soak] kept {S.scratch}", file=sys.stderr)
     else:
@@ -848,6 +865,7 @@ def main(argv):
     S.watch_status = None
     S.children, S.faults, S.restarts, S.searches, S.records = [], [], [], [], []
     S.losts, S.backs, S.watch_other, S.batches, S.memory, S.loads = [], [], [], [], [], []
+    S.minutes_memory = []
     S.search_lock, S.search_allowed, S.ending = threading.Lock(), threading.Event(), threading.Event()
     signal.signal(signal.SIGINT, on_signal)
     signal.signal(signal.SIGTERM, on_signal)
@@ -885,7 +903,11 @@ def main(argv):
         end = S.started + S.minutes * 60
         next_restart = S.started + S.period
         next_memory = S.started + MEMORY_EVERY
+        next_minute = S.started + 60
         while now() < end:
+            if now() >= next_minute:
+                memory_sample("", S.minutes_memory)
+                next_minute += 60
             if S.watch.poll() is not None:
                 raise RuntimeError(f"the watch ended with status {S.watch.returncode}")
             if now() >= next_memory:
@@ -911,16 +933,22 @@ def main(argv):
     except (RuntimeError, OSError, subprocess.CalledProcessError) as e:
         fault(str(e))
         S.finished = now()
+        if S.watch is not None and S.watch.poll() is None:
+            memory_sample("end (run stopped by the fault)")
     finally:
         signal.signal(signal.SIGINT, signal.SIG_IGN)
         signal.signal(signal.SIGTERM, signal.SIG_IGN)
         stop_everything()
-    if hasattr(S, "started") and S.watch is not None:
+        # The report reads the traces, so the scratch folder goes after it.
         try:
-            text = report()
-        except Exception as e:  # the report must not hide what the run found
-            text = f"report failed: {e!r}\nfaults: {S.faults}\n"
-        print(text, flush=True)
+            if hasattr(S, "started") and S.watch is not None:
+                try:
+                    text = report()
+                except Exception as e:  # the report must not hide what the run found
+                    text = f"report failed: {e!r}\nfaults: {S.faults}\n"
+                print(text, flush=True)
+        finally:
+            remove_scratch()
     if status == 0 and S.faults:
         status = 1
     return status

@@ -291,6 +291,9 @@ open(sys.argv[1] + ".text", "wb").write(text)
 EOF
 }
 
+# The short form of the soak run: soak_linux_half and soak_windows_half.
+source "$here/soak_cases.sh"
+
 # The script of the batch cases: a line longer than the server takes (2000
 # bytes) between commands that are answered.
 long_line="MOVE $(head -c 1995 /dev/zero | tr '\0' X)"
@@ -431,6 +434,7 @@ else
     win_starting=0
     win_xvfb_pid=$(cat "$win_rundir/xvfb.pid")
     pass "windows planetarium started (PID $win_sky_pid, port $win_port)"
+    soak_windows_half   # one restart first: the cases below run against the planetarium started again
     for phase in up shutdown down; do
         for dir in "${win_ready[@]}"; do
             (win_planetarium_cases "$phase" "$dir") >"$scratch/win-planetarium.log"
@@ -829,6 +833,9 @@ else
             'ERROR: Unable to connect to Cartes du Ciel!  Is it running?\r\n'
     fi
 fi
+
+# ---------------------------------------------------------------- followed through a restart
+[ "$linux_ready" != 1 ] || soak_linux_half
 
 # ---------------------------------------------------------------- shut down by a client
 if [ "$linux_ready" = 1 ]; then

@@ -84,14 +84,15 @@ soak_await_back() {
 }
 
 # The checks after the restart: the waiting programs served (their runs
-# named soak_env and soak_option, their checks given), each watch's records
-# and lines; $1 names the half in the verdicts, $2 is what a GETRA reply
-# line ends with.
+# named soak_env and soak_option), each watch's records and lines; $1 names
+# the half in the verdicts, $2 is the line end of its programs' output
+# (printf format).
 soak_verdicts() {
     local half=$1 eol=$2 name arguments kinds why
     why=""
     [ "$(status_of soak_env)" = 0 ] && [ ! -s "$scratch/soak_env.err" ] &&
-        grep -qE "^[0-9]{2}h[0-9]{2}m[0-9]{2}(\.[0-9]+)?s$eol\$" "$scratch/soak_env.out" ||
+        python3 -c 'import re, sys; sys.exit(not re.fullmatch(rb"\d\dh\d\dm\d\d(\.\d+)?s" + sys.argv[2][:-1].encode(), open(sys.argv[1], "rb").read()))' \
+            "$scratch/soak_env.out" "$(printf "$eol\n")x" ||
         why="status $(status_of soak_env), standard output $(shown "$scratch/soak_env.out"), standard error $(shown "$scratch/soak_env.err")"
     if [ -z "$why" ]; then pass "$half Zenolt GETRA started before the planetarium, ZENOLT_WAIT=90, is served"; else fail "$half Zenolt GETRA started before the planetarium, ZENOLT_WAIT=90, is served" "$why"; fi
     why=""
@@ -123,40 +124,40 @@ soak_linux_half() {
 }
 
 soak_linux_cases() {
-    local zenolt=$linux_dir/Zenolt why="" old_pid
+    local zenolt=("$linux_dir/Zenolt") why="" old_pid
     export HOME=$rundir/home
     old_pid=$(cat "$rundir/skychart.pid")
     printf 'GETRA\n' >"$scratch/soak_getra.txt"
     soak_start_watches 150 "$linux_dir/ZenoltWatch"
     await_clients 2 || why="the watches not connected after 30 s; "
-    run soak_search1 "$zenolt" SEARCH M31
-    run soak_shutdown "$zenolt" SHUTDOWN
+    run soak_search1 "${zenolt[@]}" SEARCH M31
+    run soak_shutdown "${zenolt[@]}" SHUTDOWN
     ends "$old_pid" || why="${why}$(cat "$scratch/check.err"); "
     # Its Xvfb ends too; the run folder stays, with the port file the
     # programs look at.
     SKYCHART_RUNDIR=$rundir SKYCHART_KEEP=1 bash "$planetarium/stop.sh" "$old_pid" >/dev/null 2>&1
-    ZENOLT_WAIT=90 limit=150 start soak_env "$zenolt" GETRA
+    ZENOLT_WAIT=90 limit=150 start soak_env "${zenolt[@]}" GETRA
     limit=150 start soak_option "$linux_dir/ZenoltBatch" --wait 90 "$scratch/soak_getra.txt"
     sleep 1
     pid_alive "$(cat "$scratch/soak_env.pid")" && pid_alive "$(cat "$scratch/soak_option.pid")" ||
         why="${why}a waiting program ended while the planetarium was down; "
     SKYCHART_RUNDIR=$rundir bash "$planetarium/start.sh" 0 >/dev/null 2>>"$scratch/start.log"
     port=$(cat "$rundir/port" 2>/dev/null)
-    soak_restarted linux "$old_pid" "$zenolt" 60 "$why"
+    soak_restarted linux "$rundir/skychart.pid" "$old_pid" 60 '' "$why"
 }
 
-# After the start again: waits for the watches to be back, searches again,
-# and gives the verdicts. $1 names the half, $2 is the PID of the
-# planetarium ended, $3 the Zenolt that searches, $4 how long the watches may
-# take to be back, $5 what went wrong so far.
+# After the start again: waits for the watches to be back, searches again
+# (with the caller's ${zenolt[@]}), and gives the verdicts. $1 names the half,
+# $2 is the planetarium's PID file, $3 the PID of the one ended, $4 how long
+# the watches may take to be back, $5 the line end of the programs' output
+# (printf format), $6 what went wrong so far.
 soak_restarted() {
-    local half=$1 old_pid=$2 zenolt=$3 why=$5
-    shift 3
-    if [ -z "$port" ] || [ "$(cat "$win_rundir/skychart.pid" "$rundir/skychart.pid" 2>/dev/null | grep -cx "$old_pid")" != 0 ]; then
-        why="${why}not started again: $(tail -n 1 "$scratch/start.log"); "
+    local half=$1 why=$6
+    if [ -z "$port" ] || [ "$(cat "$2" 2>/dev/null)" = "$3" ]; then
+        why="${why}not started again (no new PID or port); "
     fi
-    soak_await_back "$1" || why="${why}the watches not back $1 s after the start again; "
-    run soak_search2 $zenolt SEARCH M31
+    soak_await_back "$4" || why="${why}the watches not back $4 s after the start again; "
+    run soak_search2 "${zenolt[@]}" SEARCH M31
     finish soak_env
     finish soak_option
     finish soak_now
@@ -164,7 +165,7 @@ soak_restarted() {
     [ "$(status_of soak_search1)$(status_of soak_shutdown)$(status_of soak_search2)" = 000 ] ||
         why="${why}SEARCH, SHUTDOWN, SEARCH statuses $(status_of soak_search1) $(status_of soak_shutdown) $(status_of soak_search2); "
     if [ -z "$why" ]; then pass "$half ended by SHUTDOWN and started again (port $port)"; else fail "$half ended by SHUTDOWN and started again" "${why%; }"; fi
-    soak_verdicts "$half"
+    soak_verdicts "$half" "$5"
 }
 
 # Adds the verdicts a half's log holds to the script's counts, and shows them.
@@ -191,14 +192,15 @@ soak_windows_cases() {
     # shellcheck disable=SC1091
     source "$win_rundir/env"
     local wine=("${wine_layout[@]}" /usr/lib/wine/wine64)
+    local zenolt=("${wine[@]}" "$dir/Zenolt.exe")
     port=$win_port
     printf 'GETRA\r\n' >"$scratch/soak_getra.txt"
     soak_start_watches 180 "${wine[@]}" "$dir/ZenoltWatch.exe"
     await_clients 2 || why="the watches not connected after 30 s; "
-    run soak_search1 "${wine[@]}" "$dir/Zenolt.exe" SEARCH M31
-    run soak_shutdown "${wine[@]}" "$dir/Zenolt.exe" SHUTDOWN
+    run soak_search1 "${zenolt[@]}" SEARCH M31
+    run soak_shutdown "${zenolt[@]}" SHUTDOWN
     ends "$win_sky_pid" || why="${why}$(cat "$scratch/check.err"); "
-    ZENOLT_WAIT=90 limit=150 start soak_env "${wine[@]}" "$dir/Zenolt.exe" GETRA
+    ZENOLT_WAIT=90 limit=150 start soak_env "${zenolt[@]}" GETRA
     limit=150 start soak_option "${wine[@]}" "$dir/ZenoltBatch.exe" --wait 90 "$scratch/soak_getra.txt"
     sleep 2
     pid_alive "$(cat "$scratch/soak_env.pid")" && pid_alive "$(cat "$scratch/soak_option.pid")" ||
@@ -215,5 +217,5 @@ soak_windows_cases() {
         port=${port#*:}
     done
     echo "$port" >"$win_rundir/port"
-    soak_restarted "windows planetarium, $(basename "$dir")" "$win_sky_pid" "${wine[*]} $dir/Zenolt.exe" 90 "$why"
+    soak_restarted "windows planetarium, $(basename "$dir")" "$win_rundir/skychart.pid" "$win_sky_pid" 90 '\r' "$why"
 }
