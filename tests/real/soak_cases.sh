@@ -92,7 +92,7 @@ soak_verdicts() {
     why=""
     [ "$(status_of soak_env)" = 0 ] && [ ! -s "$scratch/soak_env.err" ] &&
         python3 -c 'import re, sys; sys.exit(not re.fullmatch(rb"\d\dh\d\dm\d\d(\.\d+)?s" + sys.argv[2][:-1].encode(), open(sys.argv[1], "rb").read()))' \
-            "$scratch/soak_env.out" "$(printf "$eol\n")x" ||
+            "$scratch/soak_env.out" "$(printf "$eol\nx")" ||
         why="status $(status_of soak_env), standard output $(shown "$scratch/soak_env.out"), standard error $(shown "$scratch/soak_env.err")"
     if [ -z "$why" ]; then pass "$half Zenolt GETRA started before the planetarium, ZENOLT_WAIT=90, is served"; else fail "$half Zenolt GETRA started before the planetarium, ZENOLT_WAIT=90, is served" "$why"; fi
     why=""
