@@ -675,7 +675,8 @@ def report():
     for r in S.restarts:
         back = f"{(r['back'] - r['greeted']) * 1000:.0f} ms" if r.get("back") else "**never**"
         ports = r.get("watch_ports", [])
-        on_new = ", ".join(map(str, ports)) + (" (the new port)" if r["new_port"] in ports else " **not the new port**")
+        on_new = ("-" if not r.get("back") else ", ".join(map(str, ports)) +
+                  (" (the new port)" if r["new_port"] in ports else " **not the new port**"))
         if r.get("back") and r["new_port"] not in ports:
             fault(f"restart {r['n']}: the watch is connected to {ports}, not to the new port {r['new_port']}")
         p(f"| {r['n']} | {clock(r['shutdown'])} | {r['ended'] - r['shutdown']:.1f} s later | "
