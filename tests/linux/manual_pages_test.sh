@@ -35,8 +35,8 @@ rules=(
     "all|a roff escape shown as text|!\\\\[(*[]|\\\\f[BIRP]"
     "all|a character the renderer could only name|!<[a-z]+>"
     "all|a line wider than 80 columns|!^.{81}"
-    "all|this version in the history|=^ +This page describes Zenolt[A-Za-z]* $version\\.\$"
-    "all|this version in the footer|=^Zenolt $version +"
+    "all|version $version in the history|=^ +This page describes Zenolt[A-Za-z]* $version\\.\$"
+    "all|version $version in the footer|=^Zenolt $version +"
     "linux|--dde, which the Linux programs do not have|!--dde"
     "windows|--dde in the Windows pages of ZenoltBatch and ZenoltWatch|=--dde|Zenolt|ZenoltDump"
 )
