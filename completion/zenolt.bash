@@ -116,14 +116,14 @@ _zenolt_batch() {
     COMPREPLY=()
     for ((i = 1; i < count - 1; i++)); do
         case ${words[i]} in
-            --timeout | --pause | --server) ((++i < count - 1)) || return 0 ;;
+            --timeout | --pause | --wait | --server) ((++i < count - 1)) || return 0 ;;
             --help | --version) return 0 ;;
             --*) ;;
             *) return 0 ;;
         esac
     done
     if [[ $current == -* ]]; then
-        local -a options=(--timeout --pause --replies --json --server -)
+        local -a options=(--timeout --pause --wait --replies --json --server -)
         if [ "$count" -eq 2 ]; then options+=(--help --version); fi
         _zenolt_offer "$current" "${options[@]}"
     else
@@ -140,11 +140,11 @@ _zenolt_watch() {
     COMPREPLY=()
     for ((i = 1; i < count - 1; i++)); do
         case ${words[i]} in
-            --count | --timeout | --poll | --server) ((++i < count - 1)) || return 0 ;;
+            --count | --timeout | --poll | --wait | --server) ((++i < count - 1)) || return 0 ;;
             --help | --version) return 0 ;;
         esac
     done
-    local -a options=(--now --count --timeout --poll --json --server)
+    local -a options=(--now --count --timeout --poll --json --wait --follow --server)
     if [ "$count" -eq 2 ]; then options+=(--help --version); fi
     _zenolt_offer "$current" "${options[@]}"
     return 0

@@ -57,6 +57,9 @@ ZenoltBatch --json scr|script.txt
 ZenoltBatch script.txt -|
 ZenoltBatch --d|
 ZenoltWatch --c|--count
+ZenoltWatch --f|--follow
+ZenoltWatch --wait |
+ZenoltBatch --wait 5 scr|script.txt
 ZenoltWatch --now --json --s|--server
 ZenoltWatch --server [::1]:3|
 ZenoltWatch --d|
