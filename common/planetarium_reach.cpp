@@ -46,9 +46,10 @@ void TracePublished(const PublishedPort& published, const std::string& place) {
     }
 }
 
-// One look, as SearchPlanetarium describes it.
-ReachedBy LookOnce(const PlanetariumChoice& choice, const DdeAttempt& dde, TcpLink& tcp,
-                   SearchMiss& miss) {
+// One look, as SearchPlanetarium describes it; the DDE attempt only when
+// withDde.
+ReachedBy LookOnce(const PlanetariumChoice& choice, const DdeAttempt& dde, bool withDde,
+                   TcpLink& tcp, SearchMiss& miss) {
     if (choice.by == ReachBy::ServerOnly) {
         TraceNote("the server " + AddressText(choice.server) + " from " + choice.serverFrom);
         return TryServer(choice.server, true, tcp, miss);
@@ -59,7 +60,7 @@ ReachedBy LookOnce(const PlanetariumChoice& choice, const DdeAttempt& dde, TcpLi
     // A planetarium that publishes its port has no DDE server: asking for
     // one would wait on every window of the desktop, some of which may hang.
     if (choice.by == ReachBy::DdeOnly || !published.isPort) {
-        if (dde.open != nullptr && dde.open(dde.context)) return ReachedBy::Dde;
+        if (withDde && dde.open != nullptr && dde.open(dde.context)) return ReachedBy::Dde;
         if (choice.by == ReachBy::DdeOnly) {
             miss.kind = SearchMiss::Kind::NoDde;
             return ReachedBy::Nothing;
@@ -104,15 +105,18 @@ bool ReadPlanetariumEnvironment(PlanetariumChoice& choice, bool placeGiven, bool
 }
 
 // Returns how the search ended; sleeps between looks, each look starting
-// kSearchRoundMs after the one before began (at once after a slow one).
+// kSearchRoundMs after the one before began (at once after a slow one). A
+// DDE attempt sets up and tears down a whole DDE instance and asks every
+// window of the desktop: made at every look it cost about 1% of a core
+// under Wine, so it is made at every kDdeEveryLooks-th look only.
 ReachedBy SearchPlanetarium(const PlanetariumChoice& choice, const DdeAttempt& dde,
                             unsigned long waitMs, TcpLink& tcp, SearchMiss& miss) {
     const unsigned long long deadline =
         waitMs == kWaitForever ? ~0ULL : TcpClockMs() + waitMs;
     bool said = false;
-    for (;;) {
+    for (unsigned long look = 0;; ++look) {
         const unsigned long long began = TcpClockMs();
-        const ReachedBy reached = LookOnce(choice, dde, tcp, miss);
+        const ReachedBy reached = LookOnce(choice, dde, look % kDdeEveryLooks == 0, tcp, miss);
         if (reached != ReachedBy::Nothing) return reached;
         const unsigned long long now = TcpClockMs();
         if (now >= deadline) return ReachedBy::Nothing;

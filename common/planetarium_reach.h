@@ -22,8 +22,10 @@ enum class ReachBy {
 constexpr unsigned long kLongestWaitSeconds = 86400;
 // A wait with no end (of SearchPlanetarium).
 constexpr unsigned long kWaitForever = ~0UL;
-// How often a wait repeats the whole search.
+// How often a wait repeats the whole search; a DDE server is asked for at
+// every kDdeEveryLooks-th look (once a second), the first included.
 constexpr unsigned long kSearchRoundMs = 250;
+constexpr unsigned long kDdeEveryLooks = 4;
 
 struct PlanetariumChoice {
     ReachBy by = ReachBy::Local;
@@ -77,7 +79,8 @@ struct SearchMiss {
 // each look reads the
 // published port afresh (or takes the given server), tries the DDE
 // attempt unless a port is published or a server given (over DDE only, the
-// attempt alone), then connects and reads the greeting. Returns how it
+// attempt alone; once a second, see kDdeEveryLooks), then connects and
+// reads the greeting. Returns how it
 // ended; with Tcp, tcp holds the greeted conversation (its event handler is
 // kept from before, so that events told before the greeting reach it);
 // otherwise nothing is left open and miss says what the last look saw. A
