@@ -58,14 +58,16 @@ EOF
 }
 
 # Succeeds when the file holds exactly the watch's two lines of a restart:
-# lost, then back, each with its time, the second later.
+# lost, then back, each with its time, the second later; each line ends in
+# what comes before LF in $2 (nothing, or CR).
 soak_lost_and_back() {
-    py_check - "$1" <<'EOF'
+    py_check - "$1" "$2" <<'EOF'
 import re, sys
 text = open(sys.argv[1], "rb").read().decode("ascii")
 t = r"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)"
-m = re.fullmatch(rf"ZenoltWatch: the conversation with Cartes du Ciel was lost at {t}; waiting for it to come back\r?\n"
-                 rf"ZenoltWatch: Cartes du Ciel is back at {t}\r?\n", text)
+end = re.escape(sys.argv[2]) + "\n"
+m = re.fullmatch(rf"ZenoltWatch: the conversation with Cartes du Ciel was lost at {t}; waiting for it to come back{end}"
+                 rf"ZenoltWatch: Cartes du Ciel is back at {t}{end}", text)
 assert m, f"not the lost and back lines: {text!r}"
 assert m[1] < m[2], "back before lost"
 EOF
@@ -73,12 +75,10 @@ EOF
 
 # Succeeds when both watches have said they are back (within $1 seconds).
 soak_await_back() {
-    local i name
+    local i
     for ((i = 0; i < $1 * 10; i++)); do
-        for name in soak_now soak_count; do
-            grep -q "is back at" "$scratch/$name.err" || continue 2
-        done
-        return 0
+        grep -q "is back at" "$scratch/soak_now.err" && grep -q "is back at" "$scratch/soak_count.err" && return 0
+        sleep 0.1
     done
     return 1
 }
@@ -107,7 +107,7 @@ soak_verdicts() {
         [ "$(status_of "$name")" = 0 ] || why="status $(status_of "$name"), expected 0; "
         # shellcheck disable=SC2086
         soak_records_are "$scratch/$name.out" $kinds || why="${why}standard output $(shown "$scratch/$name.out")$(last_error); "
-        soak_lost_and_back "$scratch/$name.err" || why="${why}standard error$(last_error); "
+        soak_lost_and_back "$scratch/$name.err" "$(printf "$eol")" || why="${why}standard error$(last_error); "
         if [ -z "$why" ]; then pass "$half ZenoltWatch $arguments through a restart"; else fail "$half ZenoltWatch $arguments through a restart" "${why%; }"; fi
     done < <(soak_watches)
 }
