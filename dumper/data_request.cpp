@@ -6,6 +6,7 @@
 #include "../common/planetarium_reach.h"
 #include "../common/planetarium_state.h"
 #include "../common/process_platform.h"
+#include "../common/tcp_route.h"
 #include "../common/text_lines.h"
 #include "data_dump.h"
 
@@ -39,14 +40,15 @@ bool RequestDataItem(Unreached unreached) {
 // a binary stream: its count describes the bytes that follow, so its CR LF
 // line ends go out as they are, not turned into CR CR LF.
 int DumpStateOverTcp() {
-    TcpLink link;
-    if (!OpenTcpOrReport(link, PlanetariumChoice(), "ZenoltDump")) {
-        CloseTcpConversation(link);
+    TcpRoute route;
+    if (!OpenTcpRoute(route, PlanetariumChoice(), "ZenoltDump")) {
+        route.close(route);
         return 1;
     }
     std::string state;
-    const bool answered = AskPlanetariumState(link, CurrentRecordTime(), kStateAnswerTimeoutMs, state);
-    CloseTcpConversation(link);
+    const bool answered =
+        AskStateWith(SendOverRoute, &route, CurrentRecordTime(), kStateAnswerTimeoutMs, state);
+    route.close(route);
     if (!answered) {
         WriteLine(stderr, "ZenoltDump: the planetarium closed the connection");
         return 1;

@@ -1,6 +1,7 @@
 #include "command_over_tcp.h"
 
 #include "../common/planetarium_reach.h"
+#include "../common/tcp_route.h"
 #include "../common/text_lines.h"
 
 // Each line is written without its own line end, then the stream's: a text
@@ -35,14 +36,14 @@ int SendCommandOverTcp(const std::string& commandText) {
         WriteLine(stderr, std::string("Zenolt: the command cannot be sent over TCP: ") + why);
         return 2;
     }
-    TcpLink link;
-    if (!OpenTcpOrReport(link, PlanetariumChoice(), "Zenolt")) {
-        CloseTcpConversation(link);
+    TcpRoute route;
+    if (!OpenTcpRoute(route, PlanetariumChoice(), "Zenolt")) {
+        route.close(route);
         return 1;
     }
     std::string reply;
-    const TcpAnswer answer = SendTcpCommand(link, command, kSenderReplyTimeoutMs, reply);
-    CloseTcpConversation(link);
+    const TcpAnswer answer = route.send(route, command, kSenderReplyTimeoutMs, reply);
+    route.close(route);
     if (answer == TcpAnswer::Lost) {
         WriteLine(stderr, "Zenolt: the planetarium closed the connection");
         return 1;
