@@ -20,10 +20,10 @@ struct SessionLink {
     bool lost = false;
 };
 
-// Opens a link to the session ZENOLT_SESSION names for a program that looks
-// for the planetarium at place ("" for this computer's published port, else
-// HOST:PORT). Returns true once the session, of this release and this
-// protocol, looks there too and holds a conversation with the planetarium;
+// Opens a link to the session ZENOLT_SESSION names for a program that would
+// talk to the server at place (HOST:PORT, as AddressText writes it).
+// Returns true once the session, of this release and this protocol, talks
+// to that server too and holds a conversation with it;
 // false, with nothing written and nothing left open, otherwise: the
 // variable unset, naming nothing alive or not this user's, a session of
 // another version, one that looks elsewhere or reaches no planetarium. The

@@ -5,8 +5,7 @@
 // kind, four bytes of length (the most significant first), and that many
 // bytes of body.
 //
-//   Open     the place the program looks for the planetarium ("" for this
-//            computer's, else HOST:PORT)
+//   Open     the server the program would talk to, HOST:PORT
 //   Reached  'Y' and the number of the session's conversation with the
 //            planetarium (four bytes), 'N' when it reaches none, 'E' when the
 //            session looks elsewhere

@@ -22,12 +22,12 @@ void CloseSession(TcpRoute& route) { CloseSessionLink(route.session); }
 
 }  // namespace
 
-std::string PlaceOfChoice(const PlanetariumChoice& choice) {
-    return choice.by == ReachBy::ServerOnly ? AddressText(choice.server) : "";
-}
-
+// A planetarium that published that it is not running is not asked of the
+// session: the program's own attempt says so.
 bool OpenTcpRoute(TcpRoute& route, const PlanetariumChoice& choice, const char* program) {
-    if (OpenSessionLink(route.session, PlaceOfChoice(choice))) {
+    ServerAddress address = choice.server;
+    if ((choice.by == ReachBy::ServerOnly || LocalServerAddress(address)) &&
+        OpenSessionLink(route.session, AddressText(address))) {
         route.send = SendSession;
         route.wait = WaitSession;
         route.close = CloseSession;

@@ -21,13 +21,10 @@ struct TcpRoute {
     void (*close)(TcpRoute& route) = nullptr;
 };
 
-// Returns where choice looks for the planetarium as a session names it: ""
-// for this computer's published port, HOST:PORT for a server given.
-std::string PlaceOfChoice(const PlanetariumChoice& choice);
-
 // Opens the route choice asks for (not DdeOnly): through the session when
-// ZENOLT_SESSION names a live one of this user and release that looks where
-// choice looks and holds a conversation with the planetarium; otherwise a
+// ZENOLT_SESSION names a live one of this user and release that talks to
+// the server choice would (the address given, or the port this computer
+// publishes now) and holds a conversation with it; otherwise a
 // conversation of the program's own, as OpenTcpOrReport opens it, writing
 // what it writes when the planetarium is not reached. Returns whether a
 // conversation is open. Either way the caller ends with route.close(route).

@@ -1,4 +1,5 @@
-# Bash completion for Zenolt, ZenoltBatch, ZenoltWatch and ZenoltDump.
+# Bash completion for Zenolt, ZenoltBatch, ZenoltWatch, ZenoltDump and
+# ZenoltSession.
 # Installed once as Zenolt, the other names linking to it, so that
 # bash-completion loads it for whichever program is completed first. Needs
 # bash alone (compgen), not bash-completion's helpers.
@@ -48,6 +49,29 @@ _zenolt_watch() {
         --help --version" -- "$current"))
 }
 
+# Sets COMPREPLY to ZenoltSession's options, or to a command to run, then
+# file names for its arguments; nothing after an option that takes a value.
+_zenolt_session() {
+    local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD-1]} i
+    COMPREPLY=()
+    case $previous in
+        --idle | --server | --stop | --version | --help) return 0 ;;
+    esac
+    local IFS=$'\n'
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        case ${COMP_WORDS[i]} in
+            --server | --idle) ((i++)) ;;
+            -*) ;;
+            *) COMPREPLY=($(compgen -f -- "$current")); return 0 ;;
+        esac
+    done
+    if [[ $current == -* ]]; then
+        COMPREPLY=($(compgen -W $'--start\n--idle\n--cmd\n--pwsh\n--stop\n--server\n--help\n--version' -- "$current"))
+    else
+        COMPREPLY=($(compgen -c -- "$current"))
+    fi
+}
+
 # ZenoltDump takes no arguments: nothing to offer.
 _zenolt_dump() {
     COMPREPLY=()
@@ -57,3 +81,4 @@ complete -F _zenolt Zenolt
 complete -F _zenolt_batch ZenoltBatch
 complete -F _zenolt_watch ZenoltWatch
 complete -F _zenolt_dump ZenoltDump
+complete -F _zenolt_session ZenoltSession

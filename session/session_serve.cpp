@@ -51,16 +51,24 @@ struct PlanetariumConversation {
     TcpLink link;
     bool open = false;
     std::uint32_t number = 0;
+    std::string place;  // the server's address, as AddressText writes it
 };
 
-// Opens the conversation where settings say, the planetarium found afresh.
-// Returns nothing; conversation.open tells.
-void OpenPlanetarium(PlanetariumConversation& conversation, const SessionSettings& settings) {
-    ServerAddress address = settings.server;
-    if (!settings.serverGiven && !LocalServerAddress(address)) return;
+// Returns true with address set to where the planetarium is now: the server
+// given, or the port this computer publishes (read afresh, as the programs
+// read it); false when it published that it is not running.
+bool PlanetariumPlace(const SessionSettings& settings, ServerAddress& address) {
+    address = settings.server;
+    return settings.serverGiven || LocalServerAddress(address);
+}
+
+// Opens the conversation with the server at address. Returns nothing;
+// conversation.open tells.
+void OpenPlanetarium(PlanetariumConversation& conversation, const ServerAddress& address) {
     std::string why;
     if (OpenTcpConversation(conversation.link, address, why) == TcpOpenEnd::Greeted) {
         conversation.open = true;
+        conversation.place = AddressText(address);
         ++conversation.number;
     } else {
         CloseTcpConversation(conversation.link);
@@ -76,19 +84,30 @@ void Drain(PlanetariumConversation& conversation) {
     }
 }
 
-// Returns the answer to an Open: 'E' for a program that looks elsewhere,
-// else whether the conversation is open (opened now if need be).
+// Returns the answer to an Open: 'E' for a program that would talk to
+// another server than the session's, 'N' when the planetarium published
+// that it is not running; else whether the conversation is open, opened
+// now if need be. One with a planetarium that has since moved to another
+// port (a new one published while the old one still runs) is ended first.
 SessionFrame AnswerOpen(const SessionFrame& request, PlanetariumConversation& conversation,
                         const SessionSettings& settings) {
     SessionFrame answer;
     answer.kind = FrameKind::Reached;
-    const std::string place = settings.serverGiven ? AddressText(settings.server) : "";
-    if (request.body != place) {
+    ServerAddress address;
+    if (!PlanetariumPlace(settings, address)) {
+        answer.body = ReachedBody('N', 0);
+        return answer;
+    }
+    if (request.body != AddressText(address)) {
         answer.body = ReachedBody('E', 0);
         return answer;
     }
     Drain(conversation);
-    if (!conversation.open) OpenPlanetarium(conversation, settings);
+    if (conversation.open && conversation.place != request.body) {
+        CloseTcpConversation(conversation.link);
+        conversation.open = false;
+    }
+    if (!conversation.open) OpenPlanetarium(conversation, address);
     answer.body = conversation.open ? ReachedBody('Y', conversation.number) : ReachedBody('N', 0);
     return answer;
 }
@@ -212,7 +231,8 @@ int ServeSession(SessionEndpoint& endpoint, const SessionSettings& settings,
     std::thread(AcceptClients, state, endpoint).detach();
     if (command != nullptr) std::thread(AwaitCommand, state, *command).detach();
     PlanetariumConversation conversation;
-    OpenPlanetarium(conversation, settings);
+    ServerAddress address;
+    if (PlanetariumPlace(settings, address)) OpenPlanetarium(conversation, address);
     unsigned long long lastCommandMs = TcpClockMs();
     SessionJob* stop = nullptr;
     for (;;) {

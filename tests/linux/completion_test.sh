@@ -41,6 +41,10 @@ expect "ZenoltBatch --json scr" "script.txt"
 expect "ZenoltWatch --c" "--count"
 expect "ZenoltWatch --now --json --s" "--server"
 expect "ZenoltDump " ""
+expect "ZenoltSession --id" "--idle"
+expect "ZenoltSession --start --idle " ""
+expect "ZenoltSession ZenoltS" "ZenoltSession"
+expect "ZenoltSession --server h sh scr" "script.txt"
 touch "$scratch/stop-planetarium"; sleep 0.5
 # No planetarium, or one that takes 3 s to list its commands: the usage
 # list's words, within about a second.

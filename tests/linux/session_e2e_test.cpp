@@ -63,15 +63,16 @@ protected:
 };
 
 // The same script, run by sh directly and in a session: the same bytes and
-// status; the session's programs in one conversation, but for the one that
-// looks elsewhere (--server) and talks directly.
+// status; the session's programs in one conversation, but for the one given
+// another server (the same planetarium, named otherwise), which talks
+// directly.
 TEST_F(SessionEndToEnd, AScriptsProgramsInOneConversationWriteWhatDirectRunsWrite) {
     StartPlanetarium();
     const std::string dir = ProgramDirectory();
     const std::string script =
         dir + "Zenolt GETRA; " + dir + "Zenolt WARP 9; " + dir + "Zenolt '?' ZOM+; printf " +
         "'GETFOV\\nWARP 9\\n' | " + dir + "ZenoltBatch --json --replies -; echo $?; " + dir +
-        "ZenoltBatch --server 127.0.0.1:" + std::to_string(standIn.port) + " - </dev/null; exit 7";
+        "ZenoltBatch --server localhost:" + std::to_string(standIn.port) + " - </dev/null; exit 7";
     const ProgramRun alone = Run({"/bin/sh", "-c", script});
     const int directConnections = Connections();
     const ProgramRun session = Run({"ZenoltSession", "/bin/sh", "-c", script});
