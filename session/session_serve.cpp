@@ -3,7 +3,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -24,26 +23,6 @@ const int kMostClients = 64;
 // How long the session waits for the answer to a stop to be written.
 const std::chrono::milliseconds kStoppedWriteWait(1000);
 
-// One request of a program, from its serving thread to the session's.
-struct SessionJob {
-    SessionFrame request;
-    SessionFrame answer;
-    bool answered = false;  // answer set: the program's thread may write it
-    bool written = false;   // the program's thread is done with answer
-};
-
-// What the session's threads share, under mutex; changed is notified at
-// every change.
-struct SessionState {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<SessionJob*> jobs;  // waiting, oldest first
-    int clients = 0;
-    bool ending = false;           // no request is taken any more
-    bool commandEnded = false;
-    int commandStatus = 0;
-};
-
 // The session's conversation with the planetarium. Each one opened gets a
 // new number, which the programs' commands name: a command for one that
 // was lost is not sent in the next.
@@ -53,6 +32,38 @@ struct PlanetariumConversation {
     std::uint32_t number = 0;
     std::string place;  // the server's address, as AddressText writes it
 };
+
+// What the session's threads share, under mutex; changed is notified at
+// every change. The conversation is used by one thread at a time, the one
+// whose turn it is: turns are taken in the order the requests arrive.
+struct SessionState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    unsigned long long nextTurn = 0;  // the turn the next request gets
+    unsigned long long turn = 0;      // the turn now
+    PlanetariumConversation conversation;
+    SessionSettings settings;
+    unsigned long long lastCommandMs = 0;
+    int clients = 0;
+    bool stopAsked = false;       // a program asked the session to stop
+    bool ending = false;          // requests are answered as the session ends
+    bool ended = false;           // the conversation and the endpoint are gone
+    bool stoppedWritten = false;  // the program that asked has been told
+    bool commandEnded = false;
+    int commandStatus = 0;
+};
+
+// Waits, holding lock, until it is the caller's turn.
+void AwaitTurn(SessionState& state, std::unique_lock<std::mutex>& lock) {
+    const unsigned long long mine = state.nextTurn++;
+    state.changed.wait(lock, [&] { return state.turn == mine; });
+}
+
+// Ends the caller's turn; the caller holds the lock.
+void PassTurn(SessionState& state) {
+    ++state.turn;
+    state.changed.notify_all();
+}
 
 // Returns true with address set to where the planetarium is now: the server
 // given, or the port this computer publishes (read afresh, as the programs
@@ -153,36 +164,49 @@ SessionFrame EndingAnswer(const SessionFrame& request) {
     return answer;
 }
 
-// Serves one program on channel: the greeting, then each request handed to
-// the session's thread and its answer written back, until the program goes
-// or sends what no program of ours sends. After a Stop it holds the channel
-// (and its job, which the session's thread still reads) until the process
-// ends, so that the program asking sees the session's end as the close.
+// Returns the answer to a request, sent in the planetarium's conversation
+// in the caller's turn (which it holds, without the lock).
+SessionFrame Answer(SessionState& state, const SessionFrame& request) {
+    return request.kind == FrameKind::Open
+               ? AnswerOpen(request, state.conversation, state.settings)
+               : AnswerCommand(request, state.conversation);
+}
+
+// Serves one program on channel, once the greeting is sent: each request
+// answered in its turn, until the program goes or sends what no program of
+// ours sends. After a Stop it holds the channel until the process ends, so
+// that the program asking sees the session's end as the close.
 void ServeClient(SessionState* state, SessionChannel channel) {
-    const std::string greeting = SessionGreeting();
     FrameReader reader;
     SessionFrame request;
-    bool serving = SendToSessionPeer(channel, greeting.data(), greeting.size());
+    bool serving = true;
     while (serving && ReadFrame(reader, ReceiveFromSessionPeer, &channel, kLongestSessionRequest,
                                 request) == FrameEnd::Whole) {
         if (request.kind != FrameKind::Open && request.kind != FrameKind::Command &&
             request.kind != FrameKind::Stop) {
             break;
         }
-        SessionJob job;
-        job.request = request;
         std::unique_lock<std::mutex> lock(state->mutex);
-        if (state->ending) break;
-        state->jobs.push_back(&job);
-        state->changed.notify_all();
-        state->changed.wait(lock, [&] { return job.answered; });
+        AwaitTurn(*state, lock);
+        const bool stop = request.kind == FrameKind::Stop && !state->ending;
+        SessionFrame answer = EndingAnswer(request);
+        if (stop) {
+            state->stopAsked = true;
+        } else if (!state->ending) {
+            lock.unlock();
+            answer = Answer(*state, request);
+            lock.lock();
+            state->lastCommandMs = TcpClockMs();
+        }
+        PassTurn(*state);
+        if (stop) state->changed.wait(lock, [&] { return state->ended; });
         lock.unlock();
-        const std::string bytes = EncodeFrame(job.answer.kind, job.answer.body);
+        const std::string bytes = EncodeFrame(answer.kind, answer.body);
         serving = SendToSessionPeer(channel, bytes.data(), bytes.size());
-        lock.lock();
-        job.written = true;
-        state->changed.notify_all();
-        if (request.kind == FrameKind::Stop) {
+        if (stop) {
+            lock.lock();
+            state->stoppedWritten = true;
+            state->changed.notify_all();
             state->changed.wait(lock, [] { return false; });
         }
     }
@@ -204,10 +228,16 @@ void AcceptClients(SessionState* state, SessionEndpoint endpoint) {
             room = !state->ending && state->clients < kMostClients;
             if (room) ++state->clients;
         }
-        if (room) {
+        // The greeting goes at once, while the program's thread starts.
+        const std::string greeting = SessionGreeting();
+        if (room && SendToSessionPeer(channel, greeting.data(), greeting.size())) {
             std::thread(ServeClient, state, channel).detach();
         } else {
             CloseSessionChannel(channel);
+            if (room) {
+                std::lock_guard<std::mutex> lock(state->mutex);
+                --state->clients;
+            }
         }
     }
 }
@@ -228,63 +258,41 @@ void AwaitCommand(SessionState* state, SessionCommand command) {
 int ServeSession(SessionEndpoint& endpoint, const SessionSettings& settings,
                  SessionCommand* command) {
     SessionState* state = new SessionState();
+    state->settings = settings;
+    ServerAddress address;
+    if (PlanetariumPlace(settings, address)) OpenPlanetarium(state->conversation, address);
+    state->lastCommandMs = TcpClockMs();
     std::thread(AcceptClients, state, endpoint).detach();
     if (command != nullptr) std::thread(AwaitCommand, state, *command).detach();
-    PlanetariumConversation conversation;
-    ServerAddress address;
-    if (PlanetariumPlace(settings, address)) OpenPlanetarium(conversation, address);
-    unsigned long long lastCommandMs = TcpClockMs();
-    SessionJob* stop = nullptr;
+    std::unique_lock<std::mutex> lock(state->mutex);
     for (;;) {
-        SessionJob* job = nullptr;
-        {
-            std::unique_lock<std::mutex> lock(state->mutex);
-            state->changed.wait_for(lock, kWakeInterval,
-                                    [&] { return !state->jobs.empty() || state->commandEnded; });
-            if (state->commandEnded) break;
-            if (!state->jobs.empty()) {
-                job = state->jobs.front();
-                state->jobs.pop_front();
-            }
-        }
-        if (job == nullptr) {
-            if (QuitRequested()) break;
-            Drain(conversation);
-            if (settings.idleMs > 0 && TcpClockMs() - lastCommandMs >= settings.idleMs) break;
-            continue;
-        }
-        if (job->request.kind == FrameKind::Stop) {
-            stop = job;
+        if (state->changed.wait_for(lock, kWakeInterval,
+                                    [&] { return state->stopAsked || state->commandEnded; })) {
             break;
         }
-        lastCommandMs = TcpClockMs();
-        job->answer = job->request.kind == FrameKind::Open
-                          ? AnswerOpen(job->request, conversation, settings)
-                          : AnswerCommand(job->request, conversation);
-        std::lock_guard<std::mutex> lock(state->mutex);
-        job->answered = true;
-        state->changed.notify_all();
+        if (QuitRequested()) break;
+        // A turn of its own, between the programs' requests.
+        AwaitTurn(*state, lock);
+        const bool idle =
+            settings.idleMs > 0 && TcpClockMs() - state->lastCommandMs >= settings.idleMs;
+        lock.unlock();
+        Drain(state->conversation);
+        lock.lock();
+        PassTurn(*state);
+        if (idle) break;
     }
-    // Requests still waiting are answered as the session ends; none is taken
-    // after them. The stop is answered last, once all is gone.
-    {
-        std::lock_guard<std::mutex> lock(state->mutex);
-        state->ending = true;
-        for (SessionJob* waiting : state->jobs) {
-            waiting->answer = EndingAnswer(waiting->request);
-            waiting->answered = true;
-        }
-        state->jobs.clear();
-        state->changed.notify_all();
-    }
-    if (conversation.open) CloseTcpConversation(conversation.link);
+    // Its last turn: the request in hand, if any, is answered first; those
+    // after it are answered as the session ends.
+    AwaitTurn(*state, lock);
+    state->ending = true;
+    lock.unlock();
+    if (state->conversation.open) CloseTcpConversation(state->conversation.link);
     RemoveSessionEndpoint(endpoint);
-    std::unique_lock<std::mutex> lock(state->mutex);
-    if (stop != nullptr) {
-        stop->answer = EndingAnswer(stop->request);
-        stop->answered = true;
-        state->changed.notify_all();
-        state->changed.wait_for(lock, kStoppedWriteWait, [&] { return stop->written; });
+    lock.lock();
+    state->ended = true;
+    PassTurn(*state);
+    if (state->stopAsked) {
+        state->changed.wait_for(lock, kStoppedWriteWait, [&] { return state->stoppedWritten; });
     }
     if (command == nullptr) return 0;
     state->changed.wait(lock, [&] { return state->commandEnded; });
