@@ -128,10 +128,12 @@ void CloseTcp(BatchLink& link) { link.tcp.close(link.tcp); }
 
 const BatchWay kTcpWay = {CheckForTcp, SendOverTcp, WaitOverTcp, CloseTcp};
 
-// Opens the conversation arguments ask for. Returns the way it goes, or null
-// when the planetarium was not reached (reported on standard error).
+// Opens the conversation arguments ask for: through a session when one
+// serves, else as always. Returns the way it goes, or null when the
+// planetarium was not reached (reported on standard error).
 const BatchWay* OpenBatchLink(BatchLink& link, const BatchArguments& arguments) {
-    switch (OpenClientOrRoute(link.dde, OnBatchEvent, link.tcp, arguments.reach, "ZenoltBatch")) {
+    if (ChooseTcpRoute(link.tcp, arguments.reach)) return &kTcpWay;
+    switch (OpenClientOrTcp(link.dde, OnBatchEvent, link.tcp.own, arguments.reach, "ZenoltBatch")) {
         case ReachedBy::Dde: return &kDdeWay;
         case ReachedBy::Tcp: return &kTcpWay;
         case ReachedBy::Nothing: break;

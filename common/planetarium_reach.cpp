@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "dde_link.h"
-#include "tcp_route.h"
 #include "text_lines.h"
 
 bool OpenTcpOrReport(TcpLink& link, const PlanetariumChoice& choice, const char* program) {
@@ -26,12 +25,8 @@ bool OpenTcpOrReport(TcpLink& link, const PlanetariumChoice& choice, const char*
     return false;
 }
 
-namespace {
-
-// Opens the DDE conversation choice asks for first. Returns Dde when it is
-// open, Nothing when DDE alone was asked for and none opened (reported),
-// Tcp when the TCP server is to be tried next.
-ReachedBy OpenClientFirst(DdeLink& dde, PFNCALLBACK callback, const PlanetariumChoice& choice) {
+ReachedBy OpenClientOrTcp(DdeLink& dde, PFNCALLBACK callback, TcpLink& tcp,
+                          const PlanetariumChoice& choice, const char* program) {
     if (choice.by != ReachBy::ServerOnly) {
         const Unreached unreached =
             choice.by == ReachBy::DdeOnly ? Unreached::Report : Unreached::Quiet;
@@ -39,25 +34,7 @@ ReachedBy OpenClientFirst(DdeLink& dde, PFNCALLBACK callback, const PlanetariumC
         CloseConversation(dde);
         if (choice.by == ReachBy::DdeOnly) return ReachedBy::Nothing;
     }
-    return ReachedBy::Tcp;
-}
-
-}  // namespace
-
-ReachedBy OpenClientOrTcp(DdeLink& dde, PFNCALLBACK callback, TcpLink& tcp,
-                          const PlanetariumChoice& choice, const char* program) {
-    const ReachedBy first = OpenClientFirst(dde, callback, choice);
-    if (first != ReachedBy::Tcp) return first;
     if (OpenTcpOrReport(tcp, choice, program)) return ReachedBy::Tcp;
     CloseTcpConversation(tcp);
-    return ReachedBy::Nothing;
-}
-
-ReachedBy OpenClientOrRoute(DdeLink& dde, PFNCALLBACK callback, TcpRoute& tcp,
-                            const PlanetariumChoice& choice, const char* program) {
-    const ReachedBy first = OpenClientFirst(dde, callback, choice);
-    if (first != ReachedBy::Tcp) return first;
-    if (OpenTcpRoute(tcp, choice, program)) return ReachedBy::Tcp;
-    tcp.close(tcp);
     return ReachedBy::Nothing;
 }

@@ -28,8 +28,6 @@ struct PlanetariumChoice {
 // caller ends with CloseTcpConversation either way.
 bool OpenTcpOrReport(TcpLink& link, const PlanetariumChoice& choice, const char* program);
 
-struct TcpRoute;
-
 // Which conversation OpenClientOrTcp opened.
 enum class ReachedBy { Nothing, Dde, Tcp };
 
@@ -41,11 +39,5 @@ enum class ReachedBy { Nothing, Dde, Tcp };
 // line and what more is known to standard error, with nothing left open.
 ReachedBy OpenClientOrTcp(DdeLink& dde, PFNCALLBACK callback, TcpLink& tcp,
                           const PlanetariumChoice& choice, const char* program);
-
-// As OpenClientOrTcp, but the TCP conversation is a route (tcp_route.h):
-// through the session ZENOLT_SESSION names where it serves, else the
-// program's own. The caller ends a TCP one with tcp.close(tcp).
-ReachedBy OpenClientOrRoute(DdeLink& dde, PFNCALLBACK callback, TcpRoute& tcp,
-                            const PlanetariumChoice& choice, const char* program);
 
 #endif

@@ -2,6 +2,10 @@
 
 namespace {
 
+bool OpenOwn(TcpRoute& route, const PlanetariumChoice& choice, const char* program) {
+    return OpenTcpOrReport(route.own, choice, program);
+}
+
 TcpAnswer SendOwn(TcpRoute& route, const std::string& command, unsigned long timeoutMs,
                   std::string& reply) {
     return SendTcpCommand(route.own, command, timeoutMs, reply);
@@ -10,6 +14,8 @@ TcpAnswer SendOwn(TcpRoute& route, const std::string& command, unsigned long tim
 bool WaitOwn(TcpRoute& route, unsigned long ms) { return WaitInTcpConversation(route.own, ms); }
 
 void CloseOwn(TcpRoute& route) { CloseTcpConversation(route.own); }
+
+bool OpenSession(TcpRoute&, const PlanetariumChoice&, const char*) { return true; }
 
 TcpAnswer SendSession(TcpRoute& route, const std::string& command, unsigned long timeoutMs,
                       std::string& reply) {
@@ -24,19 +30,22 @@ void CloseSession(TcpRoute& route) { CloseSessionLink(route.session); }
 
 // A planetarium that published that it is not running is not asked of the
 // session: the program's own attempt says so.
-bool OpenTcpRoute(TcpRoute& route, const PlanetariumChoice& choice, const char* program) {
+bool ChooseTcpRoute(TcpRoute& route, const PlanetariumChoice& choice) {
     ServerAddress address = choice.server;
-    if ((choice.by == ReachBy::ServerOnly || LocalServerAddress(address)) &&
+    if (choice.by != ReachBy::DdeOnly &&
+        (choice.by == ReachBy::ServerOnly || LocalServerAddress(address)) &&
         OpenSessionLink(route.session, AddressText(address))) {
+        route.open = OpenSession;
         route.send = SendSession;
         route.wait = WaitSession;
         route.close = CloseSession;
         return true;
     }
+    route.open = OpenOwn;
     route.send = SendOwn;
     route.wait = WaitOwn;
     route.close = CloseOwn;
-    return OpenTcpOrReport(route.own, choice, program);
+    return false;
 }
 
 TcpAnswer SendOverRoute(void* route, const std::string& command, unsigned long timeoutMs,

@@ -1,7 +1,7 @@
 // The way a program's commands reach the planetarium's TCP command server,
-// chosen once when its conversation opens: through the session that
-// ZENOLT_SESSION names, or in a conversation of its own. Nothing after that
-// choice asks which it is.
+// chosen once, at the start: through the session that ZENOLT_SESSION names,
+// or in a conversation of its own. Nothing after that choice asks which it
+// is.
 #ifndef ZENOLT_COMMON_TCP_ROUTE_H
 #define ZENOLT_COMMON_TCP_ROUTE_H
 
@@ -14,6 +14,10 @@
 struct TcpRoute {
     TcpLink own;
     SessionLink session;
+    // Opens the route where choice says: nothing more to do for a session's;
+    // for the program's own, as OpenTcpOrReport (what it writes included).
+    // Returns whether it is open.
+    bool (*open)(TcpRoute& route, const PlanetariumChoice& choice, const char* program) = nullptr;
     // As SendTcpCommand, WaitInTcpConversation and CloseTcpConversation.
     TcpAnswer (*send)(TcpRoute& route, const std::string& command, unsigned long timeoutMs,
                       std::string& reply) = nullptr;
@@ -21,14 +25,15 @@ struct TcpRoute {
     void (*close)(TcpRoute& route) = nullptr;
 };
 
-// Opens the route choice asks for (not DdeOnly): through the session when
-// ZENOLT_SESSION names a live one of this user and release that talks to
-// the server choice would (the address given, or the port this computer
-// publishes now) and holds a conversation with it; otherwise a
-// conversation of the program's own, as OpenTcpOrReport opens it, writing
-// what it writes when the planetarium is not reached. Returns whether a
-// conversation is open. Either way the caller ends with route.close(route).
-bool OpenTcpRoute(TcpRoute& route, const PlanetariumChoice& choice, const char* program);
+// Chooses the route for choice, before the program tries anything else (DDE
+// included): through the session when ZENOLT_SESSION names a live one of
+// this user and release that talks to the server choice would (the address
+// given, or the port this computer publishes now) and holds a conversation
+// with it, and then the route is open; otherwise (and always for DdeOnly)
+// a conversation of the program's own, which route.open opens. Returns
+// whether the session took it; writes nothing. The caller ends with
+// route.close(route) either way.
+bool ChooseTcpRoute(TcpRoute& route, const PlanetariumChoice& choice);
 
 // As route.send, for a caller that holds the route as a pointer of no type
 // (AskStateWith).

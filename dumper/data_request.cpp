@@ -6,7 +6,6 @@
 #include "../common/planetarium_reach.h"
 #include "../common/planetarium_state.h"
 #include "../common/process_platform.h"
-#include "../common/tcp_route.h"
 #include "../common/text_lines.h"
 #include "data_dump.h"
 
@@ -39,9 +38,8 @@ bool RequestDataItem(Unreached unreached) {
 // The state is written as plain text (in the ANSI code page on Windows) to
 // a binary stream: its count describes the bytes that follow, so its CR LF
 // line ends go out as they are, not turned into CR CR LF.
-int DumpStateOverTcp() {
-    TcpRoute route;
-    if (!OpenTcpRoute(route, PlanetariumChoice(), "ZenoltDump")) {
+int DumpStateOverTcp(TcpRoute& route) {
+    if (!route.open(route, PlanetariumChoice(), "ZenoltDump")) {
         route.close(route);
         return 1;
     }

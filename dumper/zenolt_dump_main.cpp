@@ -31,6 +31,8 @@ int main(int argc, char**) {
     // still be chosen; if it cannot be, the default serves as well. The
     // stream is flushed when the process ends.
     std::setvbuf(stdout, nullptr, _IOFBF, kOutputBlockSize);
-    if (RequestDataItem(Unreached::Quiet)) return 0;
-    return DumpStateOverTcp();
+    // Through a session, when one serves; otherwise DDE first, as always.
+    TcpRoute route;
+    if (!ChooseTcpRoute(route, PlanetariumChoice()) && RequestDataItem(Unreached::Quiet)) return 0;
+    return DumpStateOverTcp(route);
 }

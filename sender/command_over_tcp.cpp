@@ -1,7 +1,6 @@
 #include "command_over_tcp.h"
 
 #include "../common/planetarium_reach.h"
-#include "../common/tcp_route.h"
 #include "../common/text_lines.h"
 
 // Each line is written without its own line end, then the stream's: a text
@@ -29,15 +28,14 @@ int WriteCommandReply(std::FILE* out, std::FILE* err, TcpAnswer answer, const st
     return answer == TcpAnswer::Success ? 0 : 2;
 }
 
-int SendCommandOverTcp(const std::string& commandText) {
+int SendCommandOverTcp(const std::string& commandText, TcpRoute& route) {
     const std::string command = ToServerText(commandText);
     const char* why = WhyNotSendableOverTcp(command);
     if (why != nullptr) {
         WriteLine(stderr, std::string("Zenolt: the command cannot be sent over TCP: ") + why);
         return 2;
     }
-    TcpRoute route;
-    if (!OpenTcpRoute(route, PlanetariumChoice(), "Zenolt")) {
+    if (!route.open(route, PlanetariumChoice(), "Zenolt")) {
         route.close(route);
         return 1;
     }

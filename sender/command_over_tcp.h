@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../common/tcp_conversation.h"
+#include "../common/tcp_route.h"
 
 // How long Zenolt waits for the planetarium's reply.
 constexpr unsigned long kSenderReplyTimeoutMs = 30000;
@@ -19,12 +19,12 @@ constexpr unsigned long kSenderReplyTimeoutMs = 30000;
 int WriteCommandReply(std::FILE* out, std::FILE* err, TcpAnswer answer, const std::string& reply);
 
 // Sends the command text (the program's own text) to the planetarium's TCP
-// command server on this computer, in one conversation, and writes the
-// reply. Returns the exit status: 0 success; 1 the planetarium was not
-// reached (the connect-failure line, and what more is known, on standard
-// error) or closed the connection before it answered; 2 it refused the
-// command, did not answer within kSenderReplyTimeoutMs, or the command
-// cannot be sent over TCP at all (then nothing is sent).
-int SendCommandOverTcp(const std::string& commandText);
+// command server on this computer, along route (chosen by ChooseTcpRoute),
+// and writes the reply. Returns the exit status: 0 success; 1 the
+// planetarium was not reached (the connect-failure line, and what more is
+// known, on standard error) or closed the connection before it answered; 2
+// it refused the command, did not answer within kSenderReplyTimeoutMs, or
+// the command cannot be sent over TCP at all (then nothing is sent).
+int SendCommandOverTcp(const std::string& commandText, TcpRoute& route);
 
 #endif

@@ -31,6 +31,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::string text = BuildCommandText(arguments);
-    if (PokeCommandText(text, Unreached::Quiet)) return 0;
-    return SendCommandOverTcp(text);
+    // Through a session, when one serves; otherwise DDE first, as always.
+    TcpRoute route;
+    if (!ChooseTcpRoute(route, PlanetariumChoice()) && PokeCommandText(text, Unreached::Quiet)) {
+        return 0;
+    }
+    return SendCommandOverTcp(text, route);
 }
