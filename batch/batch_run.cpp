@@ -18,7 +18,7 @@ HDDEDATA CALLBACK OnBatchEvent(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR,
 // The conversation of a batch: over DDE or over TCP, whichever opened.
 struct BatchLink {
     DdeLink dde = {};
-    TcpRoute tcp;
+    TcpRoute tcp;  // through a session, or a conversation of the batch's own
 };
 
 // Where the batch writes what became of each command.
@@ -128,15 +128,19 @@ void CloseTcp(BatchLink& link) { link.tcp.close(link.tcp); }
 
 const BatchWay kTcpWay = {CheckForTcp, SendOverTcp, WaitOverTcp, CloseTcp};
 
-// Opens the conversation arguments ask for: through a session when one
-// serves, else as always. Returns the way it goes, or null when the
-// planetarium was not reached (reported on standard error).
+// Opens the conversation arguments ask for. Returns the way it goes, or null
+// when the planetarium was not reached (reported on standard error).
 const BatchWay* OpenBatchLink(BatchLink& link, const BatchArguments& arguments) {
+    ClientDde client = {&link.dde, OnBatchEvent};
+    const DdeAttempt dde = {OpenClientDde, &client};
+    // Through a session when one serves: it holds a TCP planetarium's
+    // conversation, so there is neither DDE nor a search to try.
     if (ChooseTcpRoute(link.tcp, arguments.reach)) return &kTcpWay;
-    switch (OpenClientOrTcp(link.dde, OnBatchEvent, link.tcp.own, arguments.reach, "ZenoltBatch")) {
+    switch (FindPlanetarium(arguments.reach, dde, link.tcp.own, "ZenoltBatch")) {
         case ReachedBy::Dde: return &kDdeWay;
         case ReachedBy::Tcp: return &kTcpWay;
-        case ReachedBy::Nothing: break;
+        case ReachedBy::Nothing:
+        case ReachedBy::QuitAsked: break;
     }
     return nullptr;
 }

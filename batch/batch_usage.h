@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-// Writes the usage text to out (standard output when asked for, standard
-// error after a bad option), flushing after every line end.
-void PrintBatchUsage(std::FILE* out);
+// Writes the usage text to out, flushing after every line end; the options
+// and words of DDE only where the system has it (hasDde).
+void PrintBatchUsage(std::FILE* out, bool hasDde);
 
 #endif

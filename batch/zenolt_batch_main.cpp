@@ -3,14 +3,16 @@
 // its usage text; with --version, its version.
 //
 // Exit status: 0 every command acknowledged; 1 the planetarium could not be
-// reached, or the conversation was lost part way; 2 some command was refused,
-// unanswered or could not be sent; 3 bad usage, or the script cannot be read.
+// reached (within --wait), or the conversation was lost part way; 2 some
+// command was refused, unanswered or could not be sent; 3 bad usage (a bad
+// ZENOLT_SERVER or ZENOLT_WAIT too), or the script cannot be read.
 #include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "../common/process_platform.h"
 #include "../common/program_version.h"
+#include "../common/trace.h"
 #include "batch_arguments.h"
 #include "batch_progress.h"
 #include "batch_report.h"
@@ -20,17 +22,26 @@
 
 int main(int argc, char** argv) {
     PrepareUnattendedRun();
-    const BatchArguments arguments = ParseBatchArguments(argc, argv);
+    StartTrace();
+    BatchArguments arguments = ParseBatchArguments(argc, argv);
     if (arguments.showUsage) {
-        PrintBatchUsage(stdout);
+        PrintBatchUsage(stdout, SystemHasDde());
         return 0;
     }
     if (arguments.showVersion) {
         PrintProgramVersion(stdout, "ZenoltBatch");
         return 0;
     }
+    if (!arguments.badUsage && arguments.reach.by == ReachBy::DdeOnly && !SystemHasDde()) {
+        arguments.badUsage = true;
+        arguments.error = "--dde: DDE exists only on Windows, for Cartes du Ciel before 2006";
+    }
     if (arguments.badUsage) {
-        PrintBatchUsage(stderr);
+        ReportUsageError("ZenoltBatch", arguments.error);
+        return 3;
+    }
+    if (!ReadPlanetariumEnvironment(arguments.reach, arguments.placeGiven, arguments.waitGiven,
+                                    "ZenoltBatch")) {
         return 3;
     }
     // The script's bytes go to the planetarium as they are: binary mode, so

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "trace.h"
+
 namespace {
 
 const char kServiceName[] = "ciel";
@@ -16,6 +18,21 @@ const DWORD kAdviseStopTimeoutMs = 1000;
 const char kConnectFailureLine[] =
     "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\n";
 
+// Returns ", error 0x4009" and the like, the last DDE error of instance.
+std::string ErrorText(DWORD instance) {
+    char text[32];
+    std::snprintf(text, sizeof text, ", error 0x%04X", DdeGetLastError(instance));
+    return text;
+}
+
+// Says in the trace how a transaction of link ended: with a result, or
+// without one (the last error then says why).
+void TraceTransaction(const DdeLink& link, const std::string& what, bool answered,
+                      const std::string& result) {
+    if (!Tracing()) return;
+    TraceNote("DDE: " + what + ": " + (answered ? result : "no answer" + ErrorText(link.instance)));
+}
+
 // Returns true when connected. Fills every field of link, the instance
 // initialised with callback and command; on failure writes the one error
 // line to standard error unless unreached is Quiet. A failed DdeInitializeA
@@ -28,6 +45,11 @@ bool OpenConversationAs(DdeLink& link, PFNCALLBACK callback, DWORD command, Unre
     link.topic = DdeCreateStringHandleA(link.instance, kTopicName, CP_WINANSI);
     link.item = DdeCreateStringHandleA(link.instance, kItemName, CP_WINANSI);
     link.conversation = DdeConnect(link.instance, link.service, link.topic, nullptr);
+    if (Tracing()) {
+        TraceNote(link.conversation != nullptr
+                      ? "DDE: connected to ciel, DdeSkyChart"
+                      : "DDE: no conversation with ciel, DdeSkyChart" + ErrorText(link.instance));
+    }
     if (link.conversation == nullptr) {
         if (unreached == Unreached::Report) WriteConnectFailureLine();
         return false;
@@ -67,9 +89,20 @@ void CloseConversation(const DdeLink& link) {
 // given, so the text's bytes are passed as they stand.
 HDDEDATA PokeText(const DdeLink& link, const std::string& text, DWORD timeoutMs,
                   LPDWORD resultFlags) {
-    return DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(text.data())),
-                                static_cast<DWORD>(text.size() + 1), link.conversation, link.item,
-                                CF_TEXT, XTYP_POKE, timeoutMs, resultFlags);
+    const HDDEDATA answer =
+        DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(text.data())),
+                             static_cast<DWORD>(text.size() + 1), link.conversation, link.item,
+                             CF_TEXT, XTYP_POKE, timeoutMs, resultFlags);
+    // Only a caller that asks for the answer's flags learns whether the
+    // command was taken; the trace does not change the transaction to learn it.
+    if (Tracing()) {
+        const char* result = resultFlags == nullptr          ? "answered"
+                             : (*resultFlags & DDE_FACK) != 0 ? "acknowledged"
+                                                              : "answered, not taken";
+        TraceTransaction(link, "poke of \"" + TraceShown(text.data(), text.size()) + "\"",
+                         answer != nullptr, result);
+    }
+    return answer;
 }
 
 // Returns whether a conversation was opened; changes nothing but the
@@ -84,16 +117,21 @@ bool PokeCommandText(std::string commandText, Unreached unreached) {
 }
 
 HDDEDATA RequestData(const DdeLink& link, DWORD timeoutMs) {
-    return DdeClientTransaction(nullptr, 0, link.conversation, link.item, CF_TEXT, XTYP_REQUEST,
-                                timeoutMs, nullptr);
+    const HDDEDATA data = DdeClientTransaction(nullptr, 0, link.conversation, link.item, CF_TEXT,
+                                               XTYP_REQUEST, timeoutMs, nullptr);
+    TraceTransaction(link, "request of DdeData", data != nullptr, "data");
+    return data;
 }
 
 // Returns whether the planetarium answered the advise start with yes; a hot
 // link (no XTYPF_NODATA), and no XTYPF_ACKREQ, so that the planetarium sends
 // every value as it comes rather than the latest once the previous is taken.
 bool StartAdviseLink(const DdeLink& link) {
-    return DdeClientTransaction(nullptr, 0, link.conversation, link.item, CF_TEXT, XTYP_ADVSTART,
-                                kAdviseStartTimeoutMs, nullptr) != nullptr;
+    const bool started = DdeClientTransaction(nullptr, 0, link.conversation, link.item, CF_TEXT,
+                                              XTYP_ADVSTART, kAdviseStartTimeoutMs,
+                                              nullptr) != nullptr;
+    TraceTransaction(link, "advise link on DdeData", started, "started");
+    return started;
 }
 
 // Returns nothing; the link is over for this side whatever the answer.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "text_lines.h"
+
 // Stops as soon as the number passes highest, so no number of digits can
 // overflow.
 bool ParseOptionNumber(const char* text, unsigned long lowest, unsigned long highest,
@@ -19,23 +21,71 @@ bool ParseOptionNumber(const char* text, unsigned long lowest, unsigned long hig
     return true;
 }
 
+namespace {
+
+// Returns the spec named name (the first size bytes of an argument), or null.
+const OptionSpec* SpecNamed(const OptionSpec* specs, std::size_t count, const char* name,
+                            std::size_t size) {
+    for (const OptionSpec* spec = specs; spec < specs + count; ++spec) {
+        if (std::strlen(spec->name) == size && std::strncmp(spec->name, name, size) == 0) return spec;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 bool ReadOptions(int argc, const char* const* argv, const OptionSpec* specs, std::size_t count,
-                 int& next) {
+                 int& next, std::string& error) {
     int i = 1;
-    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
-        const OptionSpec* spec = specs;
-        while (spec < specs + count && std::strcmp(argv[i], spec->name) != 0) ++spec;
-        if (spec == specs + count) return false;
+    for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--") == 0) {
+            ++i;
+            break;
+        }
+        const char* equals = std::strchr(argument, '=');
+        const std::size_t nameSize = equals != nullptr ? static_cast<std::size_t>(equals - argument)
+                                                       : std::strlen(argument);
+        const std::string name(argument, nameSize);
+        const OptionSpec* spec = SpecNamed(specs, count, argument, nameSize);
+        if (spec == nullptr) {
+            error = name + ": no such option";
+            return false;
+        }
+        const bool takesValue = spec->text != nullptr || spec->number != nullptr;
+        if (!takesValue && equals != nullptr) {
+            error = argument + std::string(": ") + name + " takes no value";
+            return false;
+        }
+        const char* value = nullptr;
+        if (equals != nullptr) {
+            value = equals + 1;
+        } else if (takesValue) {
+            if (i + 1 >= argc) {
+                error = name + ": its value is missing";
+                return false;
+            }
+            value = argv[++i];
+        }
         if (spec->text != nullptr) {
-            if (i + 1 >= argc) return false;
-            *spec->text = argv[++i];
+            *spec->text = value;
         } else if (spec->number != nullptr &&
-                   (i + 1 >= argc ||
-                    !ParseOptionNumber(argv[++i], spec->lowest, spec->highest, *spec->number))) {
+                   !ParseOptionNumber(value, spec->lowest, spec->highest, *spec->number)) {
+            error = name + " " + (*value != '\0' ? value : "\"\"") + ": not a whole number of " + spec->unit + " from " +
+                    std::to_string(spec->lowest) + " to " + std::to_string(spec->highest);
             return false;
         }
         if (spec->flag != nullptr) *spec->flag = true;
     }
     next = i;
     return true;
+}
+
+bool AsksForHelp(const char* argument) {
+    return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
+}
+
+void ReportUsageError(const char* program, const std::string& error) {
+    WriteLine(stderr, std::string(program) + ": " + error);
+    WriteLine(stderr, std::string("Try '") + program + " --help'.");
 }

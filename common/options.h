@@ -3,6 +3,7 @@
 #define ZENOLT_COMMON_OPTIONS_H
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 // The longest wait any option accepts, in milliseconds (an hour).
@@ -14,24 +15,36 @@ bool ParseOptionNumber(const char* text, unsigned long lowest, unsigned long hig
                        unsigned long& value);
 
 // One option a program takes: a flag ("--json", which sets *flag), an
-// option with a decimal value from lowest to highest in the next argument
-// ("--count 3", which sets *number), or one with any text as its value
-// ("--server host:3292", which sets *text). An option with a value also sets
-// *flag, when flag is given, to tell that it was there.
+// option with a decimal value from lowest to highest ("--count 3", which
+// sets *number; unit names what it counts, for the error), or one with any
+// text as its value ("--server host:3292", which sets *text). An option with
+// a value also sets *flag, when flag is given, to tell that it was there.
 struct OptionSpec {
     const char* name;
     bool* flag;
     unsigned long* number;
     unsigned long lowest, highest;
     std::string* text;
+    const char* unit;
 };
 
 // Reads the arguments from argv[1] on as options of specs while they begin
-// with "--", in any order (a later one of the same option wins). Returns
-// true, with next the index of the first argument that is no option, or
-// false at the first option that is not in specs or whose value is missing
-// or out of bounds.
+// with "-" (but for "-" alone, which is no option), in any order, a later
+// one of the same option winning. An option's value is the next argument
+// ("--count 3") or follows an equals sign ("--count=3"); "--" ends the
+// options. Returns true, with next the index of the first argument that is
+// no option; or false, with error set to one line naming the option and
+// what is wrong with it ("--timeout 0: not a whole number of milliseconds
+// from 1 to 3600000"), at the first that is not in specs, lacks its value,
+// has a value it does not take, or has one out of bounds.
 bool ReadOptions(int argc, const char* const* argv, const OptionSpec* specs, std::size_t count,
-                 int& next);
+                 int& next, std::string& error);
+
+// Returns whether argument asks for the usage text: --help or -h.
+bool AsksForHelp(const char* argument);
+
+// Writes a usage error to standard error: "<program>: <error>", then
+// "Try '<program> --help'.", each a line.
+void ReportUsageError(const char* program, const std::string& error);
 
 #endif

@@ -64,12 +64,11 @@ unsigned PortFromPublishedText(bool found, const std::string& text) {
     return value;
 }
 
-bool LocalServerAddress(ServerAddress& address) {
-    std::string text;
-    const bool found = ReadPublishedPort(text);
-    const unsigned port = PortFromPublishedText(found, text);
-    if (port == 0) return false;
-    address.host = "127.0.0.1";
-    address.port = port;
-    return true;
+PublishedPort ReadLocalPort() {
+    PublishedPort published;
+    published.found = ReadPublishedPort(published.text);
+    published.port = PortFromPublishedText(published.found, published.text);
+    unsigned port = 0;
+    published.isPort = published.found && ParsePort(published.text, port);
+    return published;
 }

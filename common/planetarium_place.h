@@ -27,9 +27,16 @@ std::string AddressText(const ServerAddress& address);
 // digits; kDefaultTcpPort when nothing, or anything else, was published.
 unsigned PortFromPublishedText(bool found, const std::string& text);
 
-// Returns true with address set to the planetarium's server on this computer
-// (127.0.0.1 at the port it publishes, or the default port), or false when
-// it published that it is not running, so nothing is to be tried.
-bool LocalServerAddress(ServerAddress& address);
+// What the planetarium published on this computer, read afresh each time:
+// a planetarium that starts, ends or restarts changes it.
+struct PublishedPort {
+    bool found = false;  // something is published at all
+    std::string text;    // what, when found
+    unsigned port = kDefaultTcpPort;  // PortFromPublishedText(found, text): 0, not running
+    bool isPort = false;  // text is itself a port, 1 to 65535: the planetarium listens there
+};
+
+// Returns what the planetarium publishes on this computer now.
+PublishedPort ReadLocalPort();
 
 #endif

@@ -16,6 +16,10 @@ void PrepareUnattendedRun();
 // split it into words (argv is then the arguments).
 bool ProcessCommandLine(std::string& line);
 
+// Returns whether the system has DDE, the only interface of planetariums
+// from before 2006: Windows has; the POSIX systems have not.
+bool SystemHasDde();
+
 // Returns whether byte starts a character of two bytes in the ANSI code
 // page (Windows); never elsewhere.
 bool IsAnsiLeadByte(unsigned char byte);
@@ -37,6 +41,12 @@ void StartQuitHandling();
 // Returns whether an end was requested since StartQuitHandling (on Windows,
 // takes the WM_QUIT from the thread's queue).
 bool QuitRequested();
+
+// Waits ms milliseconds, less when an end is requested meanwhile (after
+// StartQuitHandling; before it, Ctrl+C ends the process as the system
+// does). Returns false when an end was requested, having taken it as
+// QuitRequested does; the wait uses no processor time.
+bool PauseUnlessQuit(unsigned long ms);
 
 // Tells the end's handler that the program has ended its conversation: a
 // closing console waits for that (a few seconds at most), since the system

@@ -1,7 +1,9 @@
 // The POSIX side of the process (Linux, macOS).
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "process_platform.h"
@@ -17,6 +19,8 @@ void OnQuitSignal(int) { quitRequested = 1; }
 void PrepareUnattendedRun() { signal(SIGPIPE, SIG_IGN); }
 
 bool ProcessCommandLine(std::string&) { return false; }
+
+bool SystemHasDde() { return false; }
 
 bool IsAnsiLeadByte(unsigned char) { return false; }
 
@@ -36,6 +40,15 @@ void StartQuitHandling() {
 }
 
 bool QuitRequested() { return quitRequested != 0; }
+
+// A signal ends the sleep early (the handler is installed without
+// SA_RESTART); any other wake-up sleeps on for what is left.
+bool PauseUnlessQuit(unsigned long ms) {
+    timespec left = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (quitRequested == 0 && nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+    return quitRequested == 0;
+}
 
 void FinishQuitHandling() {}
 

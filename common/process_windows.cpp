@@ -40,6 +40,8 @@ bool ProcessCommandLine(std::string& line) {
     return true;
 }
 
+bool SystemHasDde() { return true; }
+
 bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
 
 void SetBinaryStream(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
@@ -64,6 +66,29 @@ void StartQuitHandling() {
 bool QuitRequested() {
     MSG message;
     return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+// Without quit handling there is nothing to watch for: the system's own
+// Ctrl+C ends the process. With it, the thread's queue is watched, since the
+// handler posts WM_QUIT there; other messages waiting are handled, so that
+// they cannot wake the wait again and again.
+bool PauseUnlessQuit(unsigned long ms) {
+    if (quitThread == 0) {
+        Sleep(ms);
+        return true;
+    }
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return false;
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= ms) return true;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+    }
 }
 
 void FinishQuitHandling() { SetEvent(conversationEnded); }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "trace.h"
+
 namespace {
 
 // How much is asked of the connection at a time.
@@ -41,6 +43,7 @@ LineEnd NextServerLine(ServerLines& lines, std::string& line, unsigned long long
                 static_cast<std::size_t>(static_cast<const char*>(lf) - lines.buffer.data()) + 1;
             line.assign(lines.buffer.data() + lines.start, end - lines.start);
             lines.start = end;
+            TraceReceived(line.data(), LengthWithoutLineEnd(line));
             return LengthWithoutLineEnd(line) > lines.longest ? LineEnd::TooLong
                                                                    : LineEnd::Line;
         }
@@ -66,6 +69,7 @@ LineEnd NextServerLine(ServerLines& lines, std::string& line, unsigned long long
             return LineEnd::TimeUp;
         } else {
             lines.closed = true;
+            TraceNote(got == 0 ? "the server closed the connection" : "the connection failed");
         }
     }
 }

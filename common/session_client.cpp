@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "trace.h"
+
 namespace {
 
 // How long --stop waits for the session to end once it said it stops.
@@ -46,8 +48,13 @@ bool OpenSessionLink(SessionLink& link, const std::string& place) {
     char reached = 'N';
     if (Ask(link, FrameKind::Open, place, FrameKind::Reached, frame) &&
         ParseReachedBody(frame.body, reached, link.conversation) && reached == 'Y') {
+        TraceNote(std::string("through the session ") + name + ", in its conversation with " +
+                  place);
         return true;
     }
+    TraceNote(std::string("the session ") + name +
+              (reached == 'E' ? " talks to another server" : " reaches no planetarium") +
+              ": looking directly");
     CloseSessionLink(link);
     return false;
 }
@@ -55,6 +62,7 @@ bool OpenSessionLink(SessionLink& link, const std::string& place) {
 TcpAnswer SendThroughSession(SessionLink& link, const std::string& command, unsigned long timeoutMs,
                              std::string& reply) {
     reply.clear();
+    TraceSent(command.data(), command.size());
     SessionFrame frame;
     TcpAnswer answer = TcpAnswer::Lost;
     if (!Ask(link, FrameKind::Command, CommandBody(link.conversation, timeoutMs, command),
@@ -64,7 +72,18 @@ TcpAnswer SendThroughSession(SessionLink& link, const std::string& command, unsi
         reply.clear();
         return TcpAnswer::Lost;
     }
-    if (answer == TcpAnswer::Lost) link.lost = true;
+    for (std::size_t at = 0; at < reply.size();) {
+        std::size_t lf = reply.find('\n', at);
+        lf = lf == std::string::npos ? reply.size() : lf + 1;
+        const std::string line = reply.substr(at, lf - at);
+        TraceReceived(line.data(), LengthWithoutLineEnd(line));
+        at = lf;
+    }
+    if (answer == TcpAnswer::NoAnswer) TraceNote("no whole reply in time");
+    if (answer == TcpAnswer::Lost) {
+        TraceNote("the session's conversation was lost");
+        link.lost = true;
+    }
     return answer;
 }
 

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "trace.h"
+
 namespace {
 
 // Ends the oldest reply owed. Returns whether it was the newest, when
@@ -85,17 +87,29 @@ unsigned long long TcpClockMs() {
                                                .count());
 }
 
+// The link's event handler stays: an event may come before the greeting.
 TcpOpenEnd OpenTcpConversation(TcpLink& link, const ServerAddress& address, std::string& why) {
+    const EventLineHandler onEvent = link.onEvent;
+    void* const eventContext = link.eventContext;
     link = TcpLink();
+    link.onEvent = onEvent;
+    link.eventContext = eventContext;
+    TraceNote("connecting to " + AddressText(address));
     link.socket = ConnectToServer(address.host, address.port, kTcpConnectTimeoutMs, why);
-    if (link.socket == kNoSocket) return TcpOpenEnd::NotReached;
+    if (link.socket == kNoSocket) {
+        TraceNote("not connected: " + why);
+        return TcpOpenEnd::NotReached;
+    }
+    TraceNote("connected");
     StartServerLines(link.lines, ReceiveFromServer, &link.socket, TcpClockMs);
-    return ReadGreeting(link, why);
+    const TcpOpenEnd end = ReadGreeting(link, why);
+    if (end == TcpOpenEnd::NotReached) TraceNote("not greeted: " + why);
+    return end;
 }
 
 // An object identified while the planetarium was busy with another client
-// may be told before the greeting: such lines, and keep-alives, are no
-// greeting, and come before the conversation is the caller's.
+// may be told before the greeting: such lines go to the link's handler (a
+// watch writes them), keep-alives are dropped, and neither is the greeting.
 TcpOpenEnd ReadGreeting(TcpLink& link, std::string& why) {
     const unsigned long long deadline = link.lines.now() + kTcpGreetingTimeoutMs;
     std::string greeting;
@@ -111,7 +125,15 @@ TcpOpenEnd ReadGreeting(TcpLink& link, std::string& why) {
             return TcpOpenEnd::NotReached;
         }
         why = greeting.substr(0, LengthWithoutLineEnd(greeting));
-        if (KindOfServerLine(why.data(), why.size()) == ServerLineKind::Reply) break;
+        const ServerLineKind kind = KindOfServerLine(why.data(), why.size());
+        if (kind == ServerLineKind::Reply) break;
+        if (kind == ServerLineKind::Event && link.onEvent != nullptr) {
+            link.onEvent(link.eventContext, greeting);
+            if (link.lost) {
+                why = "the events before the greeting were too many to keep";
+                return TcpOpenEnd::NotReached;
+            }
+        }
     }
     if (why.compare(0, 3, "OK!") != 0) return TcpOpenEnd::GreetingRefused;
     why.clear();
@@ -123,6 +145,7 @@ TcpAnswer SendTcpCommand(TcpLink& link, const std::string& command, unsigned lon
     reply.clear();
     if (link.lost) return TcpAnswer::Lost;
     const std::string line = command + "\r\n";
+    TraceSent(command.data(), command.size());
     if (!SendToServer(link.socket, line.data(), line.size())) {
         link.lost = true;
         return TcpAnswer::Lost;
@@ -147,6 +170,7 @@ bool WaitInTcpConversation(TcpLink& link, unsigned long ms) {
 void CloseTcpConversation(TcpLink& link) {
     if (link.socket != kNoSocket && !link.lost) {
         static const char kQuit[] = "QUIT\r\n";
+        TraceSent(kQuit, sizeof kQuit - 3);
         if (SendToServer(link.socket, kQuit, sizeof kQuit - 1)) {
             const unsigned long long deadline = link.lines.now() + kTcpGoodbyeTimeoutMs;
             std::string line;

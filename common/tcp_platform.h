@@ -47,6 +47,11 @@ void CloseServerSocket(SocketHandle socket);
 // is published there; otherwise true with text what was found.
 bool ReadPublishedPort(std::string& text);
 
+// Returns where ReadPublishedPort looks, as a user would name it: the file's
+// path, or the registry value's (HKEY_CURRENT_USER\...\Status\TcpPort); empty
+// when there is no such place (no HOME).
+std::string PublishedPortPlace();
+
 // Returns the program's own text (a command) as the server's UTF-8: from the
 // ANSI code page on Windows, unchanged elsewhere.
 std::string ToServerText(const std::string& text);

@@ -188,14 +188,21 @@ void CloseServerSocket(SocketHandle socket) {
     if (socket != kNoSocket) close(static_cast<int>(socket));
 }
 
-bool ReadPublishedPort(std::string& text) {
+std::string PublishedPortPlace() {
     const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') return false;
+    if (home == nullptr || *home == '\0') return "";
+    std::string path = home;
+    if (path.back() != '/') path += '/';
 #ifdef __APPLE__
-    const std::string path = std::string(home) + "/Library/Application Support/skychart/tmp/tcpport";
+    return path + "Library/Application Support/skychart/tmp/tcpport";
 #else
-    const std::string path = std::string(home) + "/.skychart/tmp/tcpport";
+    return path + ".skychart/tmp/tcpport";
 #endif
+}
+
+bool ReadPublishedPort(std::string& text) {
+    const std::string path = PublishedPortPlace();
+    if (path.empty()) return false;
     // Read with the system's calls: a C++ stream would first set up the
     // library's locales, which costs more than the whole conversation.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);

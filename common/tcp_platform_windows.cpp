@@ -195,6 +195,10 @@ void CloseServerSocket(SocketHandle socket) {
     if (socket != kNoSocket) closesocket(static_cast<SOCKET>(socket));
 }
 
+std::string PublishedPortPlace() {
+    return std::string("HKEY_CURRENT_USER\\") + kStatusKey + "\\" + kPortValue;
+}
+
 bool ReadPublishedPort(std::string& text) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kStatusKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {

@@ -2,10 +2,6 @@
 
 namespace {
 
-bool OpenOwn(TcpRoute& route, const PlanetariumChoice& choice, const char* program) {
-    return OpenTcpOrReport(route.own, choice, program);
-}
-
 TcpAnswer SendOwn(TcpRoute& route, const std::string& command, unsigned long timeoutMs,
                   std::string& reply) {
     return SendTcpCommand(route.own, command, timeoutMs, reply);
@@ -14,8 +10,6 @@ TcpAnswer SendOwn(TcpRoute& route, const std::string& command, unsigned long tim
 bool WaitOwn(TcpRoute& route, unsigned long ms) { return WaitInTcpConversation(route.own, ms); }
 
 void CloseOwn(TcpRoute& route) { CloseTcpConversation(route.own); }
-
-bool OpenSession(TcpRoute&, const PlanetariumChoice&, const char*) { return true; }
 
 TcpAnswer SendSession(TcpRoute& route, const std::string& command, unsigned long timeoutMs,
                       std::string& reply) {
@@ -28,20 +22,24 @@ void CloseSession(TcpRoute& route) { CloseSessionLink(route.session); }
 
 }  // namespace
 
-// A planetarium that published that it is not running is not asked of the
-// session: the program's own attempt says so.
+// Where no port is published (a planetarium of before 2006, or none), or 0
+// (not running), the session is not asked: the program's own search says
+// what there is.
 bool ChooseTcpRoute(TcpRoute& route, const PlanetariumChoice& choice) {
     ServerAddress address = choice.server;
-    if (choice.by != ReachBy::DdeOnly &&
-        (choice.by == ReachBy::ServerOnly || LocalServerAddress(address)) &&
+    if (choice.by == ReachBy::Local) {
+        const PublishedPort published = ReadLocalPort();
+        address.host = "127.0.0.1";
+        address.port = published.port;
+        if (!published.isPort) address.port = 0;
+    }
+    if (choice.by != ReachBy::DdeOnly && address.port != 0 &&
         OpenSessionLink(route.session, AddressText(address))) {
-        route.open = OpenSession;
         route.send = SendSession;
         route.wait = WaitSession;
         route.close = CloseSession;
         return true;
     }
-    route.open = OpenOwn;
     route.send = SendOwn;
     route.wait = WaitOwn;
     route.close = CloseOwn;

@@ -12,12 +12,8 @@
 #include "tcp_conversation.h"
 
 struct TcpRoute {
-    TcpLink own;
+    TcpLink own;  // opened by the program (FindPlanetarium) when no session serves
     SessionLink session;
-    // Opens the route where choice says: nothing more to do for a session's;
-    // for the program's own, as OpenTcpOrReport (what it writes included).
-    // Returns whether it is open.
-    bool (*open)(TcpRoute& route, const PlanetariumChoice& choice, const char* program) = nullptr;
     // As SendTcpCommand, WaitInTcpConversation and CloseTcpConversation.
     TcpAnswer (*send)(TcpRoute& route, const std::string& command, unsigned long timeoutMs,
                       std::string& reply) = nullptr;
@@ -26,12 +22,13 @@ struct TcpRoute {
 };
 
 // Chooses the route for choice, before the program tries anything else (DDE
-// included): through the session when ZENOLT_SESSION names a live one of
-// this user and release that talks to the server choice would (the address
-// given, or the port this computer publishes now) and holds a conversation
-// with it, and then the route is open; otherwise (and always for DdeOnly)
-// a conversation of the program's own, which route.open opens. Returns
-// whether the session took it; writes nothing. The caller ends with
+// and the search included): through the session when ZENOLT_SESSION names a
+// live one of this user and release that talks to the server choice would
+// (the address given, or 127.0.0.1 at the port this computer publishes now)
+// and holds a conversation with it, and then the route is open; otherwise
+// (and always for DdeOnly, or a port published as 0) a conversation of the
+// program's own, route.own, which the program opens as without a session.
+// Returns whether the session took it; writes nothing. The caller ends with
 // route.close(route) either way.
 bool ChooseTcpRoute(TcpRoute& route, const PlanetariumChoice& choice);
 

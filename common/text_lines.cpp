@@ -13,3 +13,11 @@ void WriteLine(std::FILE* out, const std::string& text) {
     std::fwrite(line.data(), 1, line.size(), out);
     std::fflush(out);
 }
+
+void WriteUsageLines(std::FILE* out, const UsageLine* lines, std::size_t count, bool hasDde) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (lines[i].where == LineFor::DdeSystem && !hasDde) continue;
+        if (lines[i].where == LineFor::OtherSystem && hasDde) continue;
+        WriteLines(out, &lines[i].text, 1);
+    }
+}

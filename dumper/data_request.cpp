@@ -6,12 +6,17 @@
 #include "../common/planetarium_reach.h"
 #include "../common/planetarium_state.h"
 #include "../common/process_platform.h"
+#include "../common/tcp_route.h"
 #include "../common/text_lines.h"
 #include "data_dump.h"
 
 namespace {
 
 const DWORD kRequestTimeoutMs = 120000;
+
+// A DDE attempt that requests and prints the item in a conversation of its
+// own, as ZenoltDump always has.
+bool RequestAttempt(void*) { return RequestDataItem(Unreached::Quiet); }
 
 }  // namespace
 
@@ -35,13 +40,21 @@ bool RequestDataItem(Unreached unreached) {
     return connected;
 }
 
-// The state is written as plain text (in the ANSI code page on Windows) to
+// Over TCP the state is written as plain text (in the ANSI code page on Windows) to
 // a binary stream: its count describes the bytes that follow, so its CR LF
 // line ends go out as they are, not turned into CR CR LF.
-int DumpStateOverTcp(TcpRoute& route) {
-    if (!route.open(route, PlanetariumChoice(), "ZenoltDump")) {
-        route.close(route);
-        return 1;
+int DumpPlanetarium(const PlanetariumChoice& choice) {
+    const DdeAttempt dde = {RequestAttempt, nullptr};
+    // Through a session when one serves: it holds a TCP planetarium's
+    // conversation, so there is neither DDE nor a search to try.
+    TcpRoute route;
+    if (!ChooseTcpRoute(route, choice)) {
+        switch (FindPlanetarium(choice, dde, route.own, "ZenoltDump")) {
+            case ReachedBy::Dde: return 0;
+            case ReachedBy::Tcp: break;
+            case ReachedBy::Nothing:
+            case ReachedBy::QuitAsked: return 1;
+        }
     }
     std::string state;
     const bool answered =

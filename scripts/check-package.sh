@@ -2,7 +2,7 @@
 # Makes the release archive of a Windows build and checks that it holds the
 # five programs, as console programs importing only system DLLs, the README,
 # licence and changelog and the rendered manual pages, each text with CR LF
-# line ends.
+# line ends, the pages without doubled dashes or unfilled placeholders.
 #   usage: check-package.sh BUILD_DIR i686|x86_64
 set -euo pipefail
 build=$(cd "$1" && pwd); processor=$2
@@ -39,6 +39,10 @@ grep -q "Copyright (c) 2026 The Zenolt authors" "$out"/*/LICENSE.txt 2>/dev/null
     { echo "LICENSE.txt without the copyright"; status=1; }
 grep -q "ZenoltWatch $version" "$out"/*/manual/ZenoltWatch.txt 2>/dev/null ||
     { echo "the rendered page lacks the version"; status=1; }
+# An option's dashes doubled (--x rendered ---x) or a placeholder left unfilled.
+if grep -nE -- '---|@[A-Za-z_]+@' "$out"/*/manual/*.txt; then
+    echo "a rendered page reads wrong (the lines above)"; status=1
+fi
 bash "$here/check-imports.sh" "$processor" "$out"/*/Zenolt.exe "$out"/*/ZenoltDump.exe \
     "$out"/*/ZenoltBatch.exe "$out"/*/ZenoltWatch.exe "$out"/*/ZenoltSession.exe || status=1
 [ "$status" -eq 0 ] && echo "archive checked"

@@ -1,6 +1,6 @@
 #include "command_over_tcp.h"
 
-#include "../common/planetarium_reach.h"
+#include "../common/tcp_route.h"
 #include "../common/text_lines.h"
 
 // Each line is written without its own line end, then the stream's: a text
@@ -28,16 +28,37 @@ int WriteCommandReply(std::FILE* out, std::FILE* err, TcpAnswer answer, const st
     return answer == TcpAnswer::Success ? 0 : 2;
 }
 
-int SendCommandOverTcp(const std::string& commandText, TcpRoute& route) {
+namespace {
+
+// A DDE attempt that pokes the command text (context) in a conversation of
+// its own, as Zenolt always has.
+bool PokeAttempt(void* commandText) {
+    return PokeCommandText(*static_cast<const std::string*>(commandText), Unreached::Quiet);
+}
+
+}  // namespace
+
+int SendCommandText(const std::string& commandText, const PlanetariumChoice& choice) {
     const std::string command = ToServerText(commandText);
     const char* why = WhyNotSendableOverTcp(command);
     if (why != nullptr) {
+        // Only a planetarium with a DDE server can take it.
+        if (DdeComesFirst(choice) && PokeCommandText(commandText, Unreached::Quiet)) return 0;
         WriteLine(stderr, std::string("Zenolt: the command cannot be sent over TCP: ") + why);
         return 2;
     }
-    if (!route.open(route, PlanetariumChoice(), "Zenolt")) {
-        route.close(route);
-        return 1;
+    std::string text = commandText;
+    const DdeAttempt dde = {PokeAttempt, &text};
+    // Through a session when one serves: it holds a TCP planetarium's
+    // conversation, so there is neither DDE nor a search to try.
+    TcpRoute route;
+    if (!ChooseTcpRoute(route, choice)) {
+        switch (FindPlanetarium(choice, dde, route.own, "Zenolt")) {
+            case ReachedBy::Dde: return 0;
+            case ReachedBy::Tcp: break;
+            case ReachedBy::Nothing:
+            case ReachedBy::QuitAsked: return 1;
+        }
     }
     std::string reply;
     const TcpAnswer answer = route.send(route, command, kSenderReplyTimeoutMs, reply);

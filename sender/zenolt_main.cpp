@@ -3,15 +3,21 @@
 // planetarium with a DDE server gets the text poked into its data item; any
 // other gets it through its TCP command server, and Zenolt writes the reply.
 //
+// It looks for the planetarium where ZENOLT_SERVER says (else on this
+// computer), for up to ZENOLT_WAIT seconds: its arguments are all its own.
+//
 // Exit status: 0, or 1 when the planetarium could not be reached (or closed
 // the connection before it answered). Over DDE a poke the planetarium
 // refuses or leaves unanswered is not an error; over TCP a refusal, no
-// answer within 30 s, or a command that cannot be sent is status 2.
+// answer within 30 s, or a command that cannot be sent is status 2. A bad
+// ZENOLT_SERVER or ZENOLT_WAIT is status 3, and nothing is sent.
 #include <string>
 #include <vector>
 
 #include "../common/dde_link.h"
+#include "../common/planetarium_reach.h"
 #include "../common/process_platform.h"
+#include "../common/trace.h"
 #include "command_line.h"
 #include "command_over_tcp.h"
 #include "command_text.h"
@@ -30,11 +36,8 @@ int main(int argc, char** argv) {
         PrintSenderUsage(stdout);
         return 0;
     }
-    const std::string text = BuildCommandText(arguments);
-    // Through a session, when one serves; otherwise DDE first, as always.
-    TcpRoute route;
-    if (!ChooseTcpRoute(route, PlanetariumChoice()) && PokeCommandText(text, Unreached::Quiet)) {
-        return 0;
-    }
-    return SendCommandOverTcp(text, route);
+    StartTrace();
+    PlanetariumChoice choice;
+    if (!ReadPlanetariumEnvironment(choice, false, false, "Zenolt")) return 3;
+    return SendCommandText(BuildCommandText(arguments), choice);
 }

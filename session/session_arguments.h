@@ -15,9 +15,10 @@ constexpr unsigned long kLongestIdleSeconds = 86400;
 enum class SessionShell { Posix, Cmd, PowerShell };
 
 struct SessionArguments {
-    bool showUsage = false;    // no arguments, or --help: usage on standard output
-    bool badUsage = false;     // anything else not understood: usage on standard error
-    bool showVersion = false;  // --version alone
+    bool showUsage = false;    // no arguments, or --help (-h) among the options
+    bool badUsage = false;     // anything else not understood: error says what
+    std::string error;         // one line naming the option and what is wrong with it
+    bool showVersion = false;  // --version among the options
     bool start = false;        // --start: a session in the background
     bool stop = false;         // --stop: end the session ZENOLT_SESSION names
     std::string serve;         // --serve NAME: be the background session at NAME
@@ -35,9 +36,11 @@ struct SessionArguments {
 //   ZenoltSession --start [--idle SECONDS] [--cmd | --pwsh] [--server HOST[:PORT]]
 //   ZenoltSession --stop
 //   ZenoltSession --serve NAME [--idle SECONDS] [--server HOST[:PORT]]
-// --help or --version alone. Options come before COMMAND, in any order; a
-// later one of the same option wins. SECONDS is 1 to kLongestIdleSeconds in
-// decimal; an address that is no HOST[:PORT] or [IPv6][:PORT] is bad usage.
+// --help (-h) or --version among the options asks for the usage text or the
+// version, whatever else is there. Options come before COMMAND (or "--",
+// which ends them), in any order, as ReadOptions reads them; a later one of
+// the same option wins. SECONDS is 1 to kLongestIdleSeconds in decimal; an
+// address that is no HOST[:PORT] or [IPv6][:PORT] is bad usage.
 SessionArguments ParseSessionArguments(int argc, const char* const* argv);
 
 #endif

@@ -66,11 +66,16 @@ void PassTurn(SessionState& state) {
 }
 
 // Returns true with address set to where the planetarium is now: the server
-// given, or the port this computer publishes (read afresh, as the programs
-// read it); false when it published that it is not running.
+// given, or 127.0.0.1 at the port this computer publishes (read afresh, as
+// the programs read it); false when no port is published, or 0 (it is not
+// running).
 bool PlanetariumPlace(const SessionSettings& settings, ServerAddress& address) {
     address = settings.server;
-    return settings.serverGiven || LocalServerAddress(address);
+    if (settings.serverGiven) return true;
+    const PublishedPort published = ReadLocalPort();
+    address.host = "127.0.0.1";
+    address.port = published.port;
+    return published.isPort;
 }
 
 // Opens the conversation with the server at address. Returns nothing;

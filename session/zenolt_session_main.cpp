@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "../common/options.h"
+#include "../common/planetarium_reach.h"
 #include "../common/process_platform.h"
 #include "../common/program_version.h"
 #include "../common/session_client.h"
@@ -32,6 +34,21 @@ SessionSettings SettingsOf(const SessionArguments& arguments, bool idles) {
     settings.server = arguments.server;
     settings.idleMs = idles ? arguments.idleSeconds * 1000 : 0;
     return settings;
+}
+
+// Takes ZENOLT_SERVER into arguments where --server was not given, as the
+// programs do. Returns false when it holds no address (said on standard
+// error).
+bool ReadServerVariable(SessionArguments& arguments) {
+    PlanetariumChoice choice;
+    if (!ReadPlanetariumEnvironment(choice, arguments.serverGiven, true, "ZenoltSession")) {
+        return false;
+    }
+    if (choice.by == ReachBy::ServerOnly) {
+        arguments.serverGiven = true;
+        arguments.server = choice.server;
+    }
+    return true;
 }
 
 // Serves as the background session; context points to its settings.
@@ -101,7 +118,7 @@ int RunCommandInSession(int argc, char** argv, const SessionArguments& arguments
 
 int main(int argc, char** argv) {
     PrepareUnattendedRun();
-    const SessionArguments arguments = ParseSessionArguments(argc, argv);
+    SessionArguments arguments = ParseSessionArguments(argc, argv);
     if (arguments.showUsage) {
         PrintSessionUsage(stdout);
         return 0;
@@ -111,10 +128,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (arguments.badUsage) {
-        PrintSessionUsage(stderr);
+        ReportUsageError("ZenoltSession", arguments.error);
         return 3;
     }
     if (arguments.stop) return StopNamedSession();
+    if (!ReadServerVariable(arguments)) return 3;
     if (arguments.start) return StartInBackground(arguments);
     if (!arguments.serve.empty()) {
         SessionEndpoint endpoint;

@@ -13,9 +13,11 @@ BatchArguments Parsed(std::vector<const char*> arguments) {
 }
 
 TEST(ParseBatchArguments, UsageWhenAskedFor) {
-    EXPECT_TRUE(Parsed({}).showUsage);
-    EXPECT_TRUE(Parsed({"--help"}).showUsage);
-    EXPECT_FALSE(Parsed({"--help"}).badUsage);
+    for (const std::vector<const char*>& asked :
+         {std::vector<const char*>{}, {"--help"}, {"-h"}, {"--json", "--help", "x"}, {"-h", "--bogus"}}) {
+        EXPECT_TRUE(Parsed(asked).showUsage) << asked.size();
+        EXPECT_FALSE(Parsed(asked).badUsage || Parsed(asked).showVersion) << asked.size();
+    }
     EXPECT_TRUE(Parsed({"--version"}).showVersion);
     EXPECT_FALSE(Parsed({"--version"}).showUsage || Parsed({"--version"}).badUsage);
 }
@@ -49,37 +51,39 @@ TEST(ParseBatchArguments, OptionsBeforeOneFile) {
     }
 }
 
+// Each bad command line is told in one line that names what is wrong.
 TEST(ParseBatchArguments, BadOptionsAndValues) {
-    const std::vector<std::vector<const char*>> cases = {
-        {"--timeout", "0", "x"},           // 0 would not wait at all
-        {"--timeout", "3600001", "x"},
-        {"--pause", "3600001", "x"},
-        {"--timeout", "99999999999999999999999", "x"},
-        {"--timeout", "", "x"},
-        {"--timeout", "+5", "x"},
-        {"--pause", "-5", "x"},
-        {"--timeout", "1x", "x"},
-        {"--timeout", "x"},                // value missing: "x" is taken as it
-        {"--timeout"},
-        {"--timeout", "5"},                // no FILE
-        {"x", "y"},
-        {"x", "--pause", "5"},             // options after FILE
-        {"--verbose", "x"},
-        {"-v"},
-        {""},
-        {"--help", "x"},
-        {"--version", "x"},                // alone only
-        {"--replies"},                     // no FILE
-        {"--json", "3", "x"},              // takes no value: "3" is the FILE
-        {"--server", "a:1", "--dde", "x"},  // one way or the other
-        {"--server", "::1", "x"},           // IPv6 wants brackets
-        {"--server", "x"},                 // value missing
+    const struct {
+        std::vector<const char*> arguments;
+        const char* error;
+    } cases[] = {
+        {{"--timeout", "0", "x"}, "--timeout 0: not a whole number of milliseconds from 1 to 3600000"},
+        {{"--timeout=3600001", "x"}, "--timeout 3600001: not a whole number of milliseconds from 1 to 3600000"},
+        {{"--pause", "3600001", "x"}, "--pause 3600001: not a whole number of milliseconds from 0 to 3600000"},
+        {{"--timeout", "99999999999999999999999", "x"},
+         "--timeout 99999999999999999999999: not a whole number of milliseconds from 1 to 3600000"},
+        {{"--timeout=", "x"}, "--timeout \"\": not a whole number of milliseconds from 1 to 3600000"},
+        {{"--pause", "-5", "x"}, "--pause -5: not a whole number of milliseconds from 0 to 3600000"},
+        {{"--wait", "86401", "x"}, "--wait 86401: not a whole number of seconds from 0 to 86400"},
+        {{"--timeout"}, "--timeout: its value is missing"},
+        {{"--timeout", "5"}, "no script: a file, or - for standard input"},
+        {{"x", "y"}, "one script only, not x and y"},
+        {{"x", "--pause", "5"}, "one script only, not x and --pause"},
+        {{"--verbose", "x"}, "--verbose: no such option"},
+        {{"--verbose=1", "x"}, "--verbose: no such option"},
+        {{"-v"}, "-v: no such option"},
+        {{""}, "the script's name is empty"},
+        {{"--json=3", "x"}, "--json=3: --json takes no value"},
+        {{"--server", "a:1", "--dde", "x"}, "--server and --dde: one or the other"},
+        {{"--server", "::1", "x"},
+         "--server ::1: not HOST[:PORT] (a name, an IPv4 address or [IPv6], PORT 1 to 65535)"},
+        {{"--server=a:99999", "x"},
+         "--server a:99999: not HOST[:PORT] (a name, an IPv4 address or [IPv6], PORT 1 to 65535)"},
     };
-    for (const auto& arguments : cases) {
-        std::string shown;
-        for (const char* a : arguments) shown += std::string("[") + a + "]";
-        EXPECT_TRUE(Parsed(arguments).badUsage) << shown;
-        EXPECT_FALSE(Parsed(arguments).showUsage) << shown;
+    for (const auto& c : cases) {
+        const BatchArguments parsed = Parsed(c.arguments);
+        EXPECT_TRUE(parsed.badUsage && !parsed.showUsage) << c.error;
+        EXPECT_EQ(parsed.error, c.error);
     }
 }
 
@@ -92,6 +96,11 @@ TEST(ParseBatchArguments, WhereToLookAndHowLongToWait) {
     EXPECT_EQ(AddressText(server.reach.server), "[::1]:4000");
     EXPECT_TRUE(server.timeoutGiven);
     EXPECT_EQ(Parsed({"--dde", "-"}).reach.by, ReachBy::DdeOnly);
+    EXPECT_TRUE(Parsed({"--dde", "-"}).placeGiven);
+    const BatchArguments waiting = Parsed({"--wait=86400", "--server=h", "--", "-x"});
+    EXPECT_EQ(waiting.reach.waitSeconds, 86400u);
+    EXPECT_TRUE(waiting.waitGiven && waiting.placeGiven);
+    EXPECT_EQ(waiting.input, "-x");
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ TEST(ParseWatchArguments, OptionsAndTheirBounds) {
         {{"--count", "4294967300"}, false},  // past 32 bits: must not wrap to 4
         {{"--timeout", "0"}, false},     {{"--timeout", "3600001"}, false},
         {{"--poll", "49"}, false},       {{"--poll", "3600001"}, false},
-        {{"--json", "--help"}, false},   {{"now"}, false},  // every argument is an option
-        {{"--version", "--now"}, false},  // --version alone only
+        {{"now"}, false},  // every argument is an option
+        {{"--wait", "86401"}, false},    {{"--follow=1"}, false},
     };
     for (const auto& c : cases) {
         std::vector<const char*> argv = {"ZenoltWatch"};
@@ -33,6 +33,7 @@ TEST(ParseWatchArguments, OptionsAndTheirBounds) {
         std::string shown;
         for (const char* a : c.arguments) shown += std::string("[") + a + "]";
         EXPECT_EQ(parsed.badUsage, !c.good) << shown;
+        EXPECT_EQ(parsed.error.empty(), c.good) << shown;
         EXPECT_FALSE(parsed.showUsage) << shown;
         if (!c.good) continue;
         EXPECT_EQ(parsed.now && parsed.json, c.arguments.size() == 8) << shown;
@@ -40,8 +41,11 @@ TEST(ParseWatchArguments, OptionsAndTheirBounds) {
         EXPECT_EQ(parsed.timeoutMs, c.timeoutMs) << shown;
         EXPECT_EQ(parsed.pollMs, c.pollMs) << shown;
     }
-    const char* const help[] = {"ZenoltWatch", "--help"};
-    EXPECT_TRUE(ParseWatchArguments(2, help).showUsage);
+    const char* const help[] = {"ZenoltWatch", "--follow", "-h"};
+    EXPECT_TRUE(ParseWatchArguments(3, help).showUsage);
+    const char* const follow[] = {"ZenoltWatch", "--follow", "--wait", "0"};
+    const WatchArguments following = ParseWatchArguments(4, follow);
+    EXPECT_TRUE(following.follow && following.waitGiven && following.reach.waitSeconds == 0);
     const char* const version[] = {"ZenoltWatch", "--version"};
     EXPECT_TRUE(ParseWatchArguments(2, version).showVersion);
 }

@@ -38,6 +38,42 @@ struct WatchState {
 
 WatchState watch;
 
+// Why watching one conversation ended.
+enum class WatchEnd {
+    Done,          // --count records written
+    QuitAsked,     // Ctrl+C, Ctrl+Break, closing the console (SIGINT, SIGTERM)
+    TimedOut,      // --timeout ran out
+    OutputFailed,  // standard output could not be written (said already)
+    Lost,          // the planetarium ended, dropped or stopped answering the conversation
+};
+
+// Returns whether --timeout has run out: no record for that long.
+bool TimedOut(const WatchArguments& arguments) {
+    return arguments.timeoutMs > 0 && GetTickCount() - watch.lastRecordTicks >= arguments.timeoutMs;
+}
+
+void ReportLine(const std::string& line) {
+    std::fputs(line.c_str(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// Returns the exit status of a watch that ended so, having said why on
+// standard error where that is the watch's to say.
+int ExitStatusOf(WatchEnd end, const WatchArguments& arguments) {
+    switch (end) {
+        case WatchEnd::Done:
+        case WatchEnd::QuitAsked: return 0;
+        case WatchEnd::TimedOut:
+            ReportLine("ZenoltWatch: no new value within " + std::to_string(arguments.timeoutMs) +
+                       " ms");
+            return 2;
+        case WatchEnd::OutputFailed: return 1;
+        case WatchEnd::Lost: ReportLine("ZenoltWatch: the conversation with Cartes du Ciel was lost");
+    }
+    return 1;
+}
+
 // Writes the value received (count bytes, in codePage) as a record and
 // counts it. Once --count is reached or standard output fails, takes no
 // more and asks the loop to end.
@@ -93,20 +129,14 @@ void RequestValue(const DdeLink& link, WhenToWrite when) {
     watch.haveValue = true;
 }
 
-void ReportLine(const char* line) {
-    std::fputs(line, stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
 // Returns how long from now until ticks, 0 when it has passed.
 DWORD MsUntil(DWORD ticks, DWORD now) {
     const DWORD left = ticks - now;
     return left > 0x7FFFFFFF ? 0 : left;
 }
 
-// Handles messages and polls until the watch ends; returns its exit status.
-int WatchUntilEnd(const DdeLink& link, const WatchArguments& arguments, DWORD pollMs) {
+// Handles messages and polls until the watch ends; returns why.
+WatchEnd WatchUntilEnd(const DdeLink& link, const WatchArguments& arguments, DWORD pollMs) {
     DWORD nextPoll = GetTickCount() + pollMs;
     for (;;) {
         DWORD now = GetTickCount();
@@ -117,20 +147,13 @@ int WatchUntilEnd(const DdeLink& link, const WatchArguments& arguments, DWORD po
         }
         const WaitEnd end = WaitInConversation(link, wait);
         if (end == WaitEnd::QuitAsked) {
-            if (!watch.outputFailed) return 0;
+            if (!watch.outputFailed) return watch.done ? WatchEnd::Done : WatchEnd::QuitAsked;
             ReportLine("ZenoltWatch: cannot write standard output");
-            return 1;
+            return WatchEnd::OutputFailed;
         }
-        if (end == WaitEnd::ConversationLost) {
-            ReportLine("ZenoltWatch: the conversation with Cartes du Ciel was lost");
-            return 1;
-        }
+        if (end == WaitEnd::ConversationLost) return WatchEnd::Lost;
         now = GetTickCount();
-        if (arguments.timeoutMs > 0 && now - watch.lastRecordTicks >= arguments.timeoutMs) {
-            std::fprintf(stderr, "ZenoltWatch: no new value within %lu ms\n", arguments.timeoutMs);
-            std::fflush(stderr);
-            return 2;
-        }
+        if (TimedOut(arguments)) return WatchEnd::TimedOut;
         if (pollMs > 0 && MsUntil(nextPoll, now) == 0) {
             RequestValue(link, WhenToWrite::IfChanged);
             // A request slower than the interval starts the next one afresh
@@ -142,9 +165,8 @@ int WatchUntilEnd(const DdeLink& link, const WatchArguments& arguments, DWORD po
 }
 
 // Watches over the open DDE conversation of link until the watch ends;
-// returns its exit status, the conversation torn down.
-int WatchOverDde(const DdeLink& link, const WatchArguments& arguments) {
-    watch.lastRecordTicks = GetTickCount();
+// returns why, the conversation torn down.
+WatchEnd WatchOverDde(const DdeLink& link, const WatchArguments& arguments) {
     // The value as it is now comes before any change: asked before the
     // advise link starts, so no advised value can overtake it.
     if (arguments.now) RequestValue(link, WhenToWrite::Always);
@@ -163,11 +185,11 @@ int WatchOverDde(const DdeLink& link, const WatchArguments& arguments) {
     }
     // Polling writes changes only: the first value is where they start from.
     if (pollMs > 0 && !watch.haveValue) RequestValue(link, WhenToWrite::Never);
-    const int status = WatchUntilEnd(link, arguments, pollMs);
+    const WatchEnd end = WatchUntilEnd(link, arguments, pollMs);
     // A planetarium that is gone cannot answer the end of the link.
     if (advising && ConversationAlive(link)) StopAdviseLink(link);
     CloseConversation(link);
-    return status;
+    return end;
 }
 
 // Writes a text of the server's (UTF-8) as a record: plain text in the
@@ -255,20 +277,15 @@ bool PlanetariumAnswers(TcpLink& link, unsigned long long& probeSentMs) {
 const DWORD kQuitCheckMs = 100;
 
 // Watches over the open TCP conversation of link until the watch ends;
-// returns its exit status, the conversation ended with QUIT.
-int WatchOverTcp(TcpLink& link, const WatchArguments& arguments) {
-    watch.lastRecordTicks = GetTickCount();
-    // Polling writes the state, not events.
-    if (arguments.pollMs == 0) {
-        link.onEvent = OnServerEvent;
-        link.eventContext = &link;
-    }
+// returns why, the conversation ended with QUIT (or closed, when lost).
+WatchEnd WatchOverTcp(TcpLink& link, const WatchArguments& arguments) {
     unsigned long long probeSentMs = 0;
     bool lost = (arguments.now && !AskState(link, WhenToWrite::Always)) ||
                 (arguments.pollMs > 0 && !watch.haveValue && !AskState(link, WhenToWrite::Never));
     DWORD nextPoll = GetTickCount() + arguments.pollMs;
-    int status = -1;
-    while (!lost && status < 0) {
+    WatchEnd end = WatchEnd::Lost;
+    bool ended = false;
+    while (!lost && !ended) {
         const DWORD now = GetTickCount();
         DWORD wait = kQuitCheckMs;
         if (arguments.pollMs > 0 && MsUntil(nextPoll, now) < wait) wait = MsUntil(nextPoll, now);
@@ -279,14 +296,14 @@ int WatchOverTcp(TcpLink& link, const WatchArguments& arguments) {
         lost = !watch.done && (!WaitInTcpConversation(link, wait) ||
                                !PlanetariumAnswers(link, probeSentMs));
         if (watch.done) {
-            status = watch.outputFailed ? 1 : 0;
+            end = watch.outputFailed ? WatchEnd::OutputFailed : WatchEnd::Done;
+            ended = true;
         } else if (!lost && QuitRequested()) {
-            status = 0;
-        } else if (!lost && arguments.timeoutMs > 0 &&
-                   GetTickCount() - watch.lastRecordTicks >= arguments.timeoutMs) {
-            std::fprintf(stderr, "ZenoltWatch: no new value within %lu ms\n", arguments.timeoutMs);
-            std::fflush(stderr);
-            status = 2;
+            end = WatchEnd::QuitAsked;
+            ended = true;
+        } else if (!lost && TimedOut(arguments)) {
+            end = WatchEnd::TimedOut;
+            ended = true;
         } else if (!lost && arguments.pollMs > 0 && MsUntil(nextPoll, GetTickCount()) == 0) {
             lost = !AskState(link, WhenToWrite::IfChanged);
             nextPoll += arguments.pollMs;
@@ -295,11 +312,34 @@ int WatchOverTcp(TcpLink& link, const WatchArguments& arguments) {
     }
     if (watch.outputFailed) ReportLine("ZenoltWatch: cannot write standard output");
     CloseTcpConversation(link);
-    if (lost) {
-        ReportLine("ZenoltWatch: the conversation with Cartes du Ciel was lost");
-        return 1;
+    return lost ? WatchEnd::Lost : end;
+}
+
+// Follows the planetarium through the loss of its conversation: says so,
+// with the time, and waits for it as --wait does (as long as it takes, or
+// --wait seconds when that option is given, never past --timeout), looking
+// afresh each time (after a restart it usually publishes another port).
+// Returns how the search ended, tcp open when Tcp; says when it is back, or,
+// when the wait runs out before --timeout does, what the last look saw.
+ReachedBy Rejoin(const WatchArguments& arguments, const DdeAttempt& attempt, TcpLink& tcp) {
+    ReportLine("ZenoltWatch: the conversation with Cartes du Ciel was lost at " +
+               FormatRecordTime(CurrentRecordTime()) + "; waiting for it to come back");
+    unsigned long waitMs =
+        arguments.waitGiven ? arguments.reach.waitSeconds * 1000 : kWaitForever;
+    if (arguments.timeoutMs > 0) {
+        const DWORD left = MsUntil(watch.lastRecordTicks + arguments.timeoutMs, GetTickCount());
+        if (left < waitMs) waitMs = left;
     }
-    return status;
+    // With --now the state is again the first record.
+    watch.holdingEvents = arguments.now;
+    SearchMiss miss;
+    const ReachedBy reached = SearchPlanetarium(arguments.reach, attempt, waitMs, tcp, miss);
+    if (reached == ReachedBy::Dde || reached == ReachedBy::Tcp) {
+        ReportLine("ZenoltWatch: Cartes du Ciel is back at " + FormatRecordTime(CurrentRecordTime()));
+    } else if (reached == ReachedBy::Nothing && !TimedOut(arguments)) {
+        ReportSearchMiss(miss, "ZenoltWatch");
+    }
+    return reached;
 }
 
 }  // namespace
@@ -309,10 +349,29 @@ int RunWatch(const WatchArguments& arguments) {
     watch.arguments = &arguments;
     DdeLink dde = {};
     TcpLink tcp;
-    switch (OpenClientOrTcp(dde, OnWatchEvent, tcp, arguments.reach, "ZenoltWatch")) {
-        case ReachedBy::Dde: return WatchOverDde(dde, arguments);
-        case ReachedBy::Tcp: return WatchOverTcp(tcp, arguments);
-        case ReachedBy::Nothing: break;
+    // Events told before the greeting are written too; with --now they wait
+    // for the state, the first record.
+    if (arguments.pollMs == 0) {
+        tcp.onEvent = OnServerEvent;
+        tcp.eventContext = &tcp;
     }
-    return 1;
+    watch.holdingEvents = arguments.now;
+    ClientDde client = {&dde, OnWatchEvent};
+    const DdeAttempt attempt = {OpenClientDde, &client};
+    ReachedBy reached = FindPlanetarium(arguments.reach, attempt, tcp, "ZenoltWatch");
+    watch.lastRecordTicks = GetTickCount();
+    for (;;) {
+        WatchEnd end = WatchEnd::Lost;
+        switch (reached) {
+            case ReachedBy::Dde: end = WatchOverDde(dde, arguments); break;
+            case ReachedBy::Tcp: end = WatchOverTcp(tcp, arguments); break;
+            case ReachedBy::QuitAsked: return 0;
+            case ReachedBy::Nothing: return 1;
+        }
+        if (end != WatchEnd::Lost || !arguments.follow) return ExitStatusOf(end, arguments);
+        reached = Rejoin(arguments, attempt, tcp);
+        if (reached == ReachedBy::Nothing && TimedOut(arguments)) {
+            return ExitStatusOf(WatchEnd::TimedOut, arguments);
+        }
+    }
 }

@@ -85,15 +85,38 @@ TEST_F(TcpProgramsEndToEnd, ZenoltThroughThePublishedPort) {
 TEST_F(TcpProgramsEndToEnd, DdeFirstAndNothingWherePortZeroIsPublished) {
     StartTcpPlanetarium();
     StartPlanetarium();
+    PublishPort("0");
     ProgramRun run = RunProgram(QuotedProgram("Zenolt.exe") + " ZOM+");
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(LoggedTransactions(standIn).size(), 1u);
     StopStandIn(standIn);
-    PublishPort("0");
     run = RunProgram(QuotedProgram("Zenolt.exe") + " ZOM+");
     EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(run.err, kConnectFailureLineAsWritten);
+    EXPECT_EQ(run.err, std::string(kConnectFailureLineAsWritten) +
+                           "Zenolt: HKEY_CURRENT_USER\\Software\\Astro_PC\\Ciel\\Status\\TcpPort "
+                           "holds 0: Cartes du Ciel is not running, or its TCP/IP server is turned "
+                           "off\r\n");
     EXPECT_EQ(Commands(), std::vector<std::string>{});
+}
+
+// A planetarium that publishes its port has no DDE server: none is asked
+// for, so no window of the desktop can hold a program up.
+TEST_F(TcpProgramsEndToEnd, APublishedPortGoesStraightToTcp) {
+    StartPlanetarium();
+    StartTcpPlanetarium();
+    RunningProgram watch = StartProgram(QuotedProgram("ZenoltWatch.exe") + " --count 1");
+    ASSERT_TRUE(WaitForLogLine(tcpStandIn, "CONNECT client=1", 10000));
+    const std::string script = NewTestDirectory() + "script.txt";
+    WriteFileBytes(script, "ZOM+\r\n");
+    for (const std::string& line :
+         {QuotedProgram("Zenolt.exe") + " SEARCH M31", QuotedProgram("ZenoltDump.exe"),
+          QuotedProgram("ZenoltBatch.exe") + " \"" + script + "\""}) {
+        const ProgramRun run = RunProgram(line);
+        EXPECT_EQ(run.exitCode, 0u) << line << ": " << run.err;
+    }
+    const ProgramRun watched = FinishProgram(watch, 10000);
+    EXPECT_EQ(watched.exitCode, 0u) << watched.err;
+    EXPECT_EQ(StandInLog(standIn), std::vector<std::string>{"READY"});
 }
 
 TEST_F(TcpProgramsEndToEnd, ZenoltBatchJsonCarriesEveryCharacter) {

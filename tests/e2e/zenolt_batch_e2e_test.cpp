@@ -160,12 +160,21 @@ TEST_F(ZenoltBatchEndToEnd, UsageOnRequestAndOnBadUsage) {
     EXPECT_EQ(asked.exitCode, 0u);
     EXPECT_EQ(asked.out.rfind("ZenoltBatch v1.0", 0), 0u) << asked.out;
     EXPECT_EQ(asked.err, "");
-    for (const char* tail : {" --pause", " --timeout 0 x.txt", " --verbose x.txt", " a b"}) {
-        const ProgramRun bad = RunProgram(ZenoltBatch() + tail);
+    const struct {
+        const char* tail;
+        std::string error;
+    } cases[] = {
+        {" --pause", "--pause: its value is missing"},
+        {" --timeout=0 x.txt", "--timeout 0: not a whole number of milliseconds from 1 to 3600000"},
+        {" --verbose x.txt", "--verbose: no such option"},
+        {" a b", "one script only, not a and b"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun bad = RunProgram(ZenoltBatch() + c.tail);
         ASSERT_TRUE(Finished(bad));
-        EXPECT_EQ(bad.exitCode, 3u) << tail;
-        EXPECT_EQ(bad.out, "") << tail;
-        EXPECT_EQ(bad.err, asked.out) << tail;
+        EXPECT_EQ(bad.exitCode, 3u) << c.tail;
+        EXPECT_EQ(bad.out, "") << c.tail;
+        EXPECT_EQ(bad.err, "ZenoltBatch: " + c.error + "\r\nTry 'ZenoltBatch --help'.\r\n");
     }
     EXPECT_EQ(StandInLog(standIn), std::vector<std::string>{"READY"});
 }

@@ -176,6 +176,28 @@ TEST_F(ZenoltWatchEndToEnd, AQuitRequestEndsTheLinkAndTheWatch) {
     EXPECT_TRUE(WaitForLogLine(standIn, "ADVSTOP item=DdeData format=1", 5000));
 }
 
+// A planetarium from before 2006 that is closed and started again: a watch
+// that follows it writes the changes told by both, and says when it lost
+// it and when it found it again.
+TEST_F(ZenoltWatchEndToEnd, FollowsAPlanetariumThatIsStartedAgain) {
+    StartPlanetarium("--echo-pokes");
+    RunningProgram watch = StartWatch(" --follow --count 2", kAdviseStarted);
+    Poke("ZOM+");
+    ASSERT_TRUE(WaitForLogLineStarting(standIn, "ADVISE size=", 5000));
+    StopStandIn(standIn);
+    StartPlanetarium("--echo-pokes");
+    ASSERT_TRUE(WaitForLogLine(standIn, kAdviseStarted, 10000));
+    Poke("WARP 9");
+    const ProgramRun run = FinishProgram(watch, 10000);
+    ASSERT_TRUE(Finished(run));
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(TimesHidden(WatchRecords(run.out)), (std::vector<std::string>{kRan, kUnknown}));
+    const std::regex told(
+        "ZenoltWatch: the conversation with Cartes du Ciel was lost at \\S+; waiting for it to "
+        "come back\r\nZenoltWatch: Cartes du Ciel is back at \\S+\r\n");
+    EXPECT_TRUE(std::regex_match(run.err, told)) << run.err;
+}
+
 TEST_F(ZenoltWatchEndToEnd, UsageAndNoPlanetarium) {
     const ProgramRun absent = RunProgram(ZenoltWatch() + " --now");
     EXPECT_EQ(absent.exitCode, 1u);
@@ -186,11 +208,19 @@ TEST_F(ZenoltWatchEndToEnd, UsageAndNoPlanetarium) {
     EXPECT_EQ(asked.exitCode, 0u);
     EXPECT_EQ(asked.out.rfind("ZenoltWatch v1.0", 0), 0u) << asked.out;
     EXPECT_EQ(asked.err, "");
-    for (const char* tail : {" --count 0", " --poll 10", " --verbose"}) {
-        const ProgramRun bad = RunProgram(ZenoltWatch() + tail);
-        EXPECT_EQ(bad.exitCode, 3u) << tail;
-        EXPECT_EQ(bad.out, "") << tail;
-        EXPECT_EQ(bad.err, asked.out) << tail;
+    const struct {
+        const char* tail;
+        std::string error;
+    } cases[] = {
+        {" --count 0", "--count 0: not a whole number of records from 1 to 4294967295"},
+        {" --poll=10", "--poll 10: not a whole number of milliseconds from 50 to 3600000"},
+        {" --verbose", "--verbose: no such option"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun bad = RunProgram(ZenoltWatch() + c.tail);
+        EXPECT_EQ(bad.exitCode, 3u) << c.tail;
+        EXPECT_EQ(bad.out, "") << c.tail;
+        EXPECT_EQ(bad.err, "ZenoltWatch: " + c.error + "\r\nTry 'ZenoltWatch --help'.\r\n");
     }
     EXPECT_EQ(StandInLog(standIn), std::vector<std::string>{"READY"});
 }

@@ -396,7 +396,7 @@ up   | ZenoltBatch.exe --replies, the degree sign in the ANSI code page | plain 
 up   | ZenoltDump.exe five lines, its count the bytes that follow | dump | run dump $dump | is 0 '' && dump_lines "$out"
 up   | ZenoltWatch.exe --count 1 sees another client's SEARCH M31 | watch | start watch $watch --count 1 --timeout 20000; await_clients 1; run search $zenolt SEARCH M31; finish watch | is 0 '' && [ "$(status_of search)" = 0 ] && one_event_record "$out" ansi
 shutdown | Zenolt.exe SHUTDOWN ends it, TcpPort then 0 | shutdown | run shutdown $zenolt SHUTDOWN | is 0 '' && [ ! -s "$out" ] && ends "$win_sky_pid" && tcp_port_is 0
-down | Zenolt.exe after SHUTDOWN: not reached | none | run none $zenolt GETRA | is 1 'ERROR: Unable to connect to Cartes du Ciel!  Is it running?\r\n' && [ ! -s "$out" ]
+down | Zenolt.exe after SHUTDOWN: not reached, TcpPort 0 said | none | run none $zenolt GETRA | is 1 'ERROR: Unable to connect to Cartes du Ciel!  Is it running?\r\nZenolt: HKEY_CURRENT_USER\\Software\\Astro_PC\\Ciel\\Status\\TcpPort holds 0: Cartes du Ciel is not running, or its TCP/IP server is turned off\r\n' && [ ! -s "$out" ]
 EOF
 }
 
@@ -599,7 +599,7 @@ EOF
     printf 0 >"$scratch/home0/.skychart/tmp/tcpport"
     HOME=$scratch/home0 run none "$zenolt" GETRA
     expect_exact "linux Zenolt with the port file at 0" none 1 '' \
-        'ERROR: Unable to connect to Cartes du Ciel!  Is it running?\n'
+        "ERROR: Unable to connect to Cartes du Ciel!  Is it running?\nZenolt: $scratch/home0/.skychart/tmp/tcpport holds 0: Cartes du Ciel is not running, or its TCP/IP server is turned off\n"
 
     # --server alone finds it, whatever the port file says; the replies as
     # records, the script from standard input.
