@@ -14,14 +14,17 @@ struct SessionSettings {
 };
 
 // Serves the programs that connect to endpoint: one thread waits for them,
-// one more serves each, and this one holds the conversation with the
-// planetarium, opened at once and again after a loss whenever a program
-// asks (found afresh, as the programs find it, so a planetarium restarted
-// on another port is found). Ends when a program asks it to stop, after
-// settings.idleMs without a command, on a request to end (Ctrl+C, SIGINT,
-// SIGTERM), or when command (unless null) has ended; then it says goodbye
-// to the planetarium and removes endpoint. With command, waits for it to end
-// in any case and returns its exit status; otherwise returns 0.
+// one more serves each, sending its program's requests in the one
+// conversation with the planetarium, turn by turn in the order they arrive.
+// The conversation is opened at once, and again after a loss whenever a
+// program asks (the planetarium found afresh, as the programs find it, so
+// one restarted on another port is found). Between requests this thread
+// reads what the planetarium sent unasked. Ends when a program asks it to
+// stop, after settings.idleMs without a command, on a request to end
+// (Ctrl+C, SIGINT, SIGTERM), or when command (unless null) has ended; then
+// it says goodbye to the planetarium and removes endpoint. With command,
+// waits for it to end in any case and returns its exit status; otherwise
+// returns 0.
 int ServeSession(SessionEndpoint& endpoint, const SessionSettings& settings,
                  SessionCommand* command);
 

@@ -7,8 +7,9 @@
 // --version, its version.
 //
 // Exit status: the command's; 125 no session could be made; 126 the command
-// could not be run, 127 it was not found; 3 bad usage. --start and --stop:
-// 0, or 1 when no session could be started, or the variable is not set.
+// could not be run, 127 it was not found; 3 bad usage, or a ZENOLT_SERVER
+// that holds no address. --start and --stop: 0, or 1 when no session could
+// be started, or the variable is not set.
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -111,6 +111,7 @@ TEST(SessionProtocol, ZenoltSessionArguments) {
         unsigned long idle;
     } cases[] = {
         {{"s", "sh", "night.sh"}, false, 1, false, 600},
+        {{"s", "--", "sh", "-c", "x", "--help"}, false, 2, false, 600},
         {{"s", "--server", "[::1]:4000", "cmd", "/c", "x.bat"}, false, 3, false, 600},
         {{"s", "--start", "--idle", "5", "--pwsh"}, false, 0, true, 5},
         {{"s", "--stop"}, false, 0, false, 600},
