@@ -308,6 +308,8 @@ bool StartBackgroundSession(const std::vector<std::string>& arguments,
         return false;
     }
     const std::string program(path.data(), length);
+    // It keeps its own folder, not the caller's, which it would hold.
+    const std::string folder = program.substr(0, program.find_last_of("\\/") + 1);
     const std::string pipe = NewPipeName();
     std::string line = "\"" + program + "\" --serve " + pipe;
     for (const std::string& argument : arguments) line += " " + argument;
@@ -315,10 +317,11 @@ bool StartBackgroundSession(const std::vector<std::string>& arguments,
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     const DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP;
+    const char* where = folder.empty() ? nullptr : folder.c_str();
     if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE,
-                        flags | CREATE_BREAKAWAY_FROM_JOB, nullptr, nullptr, &startup, &process) &&
-        !CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, flags, nullptr,
-                        nullptr, &startup, &process)) {
+                        flags | CREATE_BREAKAWAY_FROM_JOB, nullptr, where, &startup, &process) &&
+        !CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, flags, nullptr, where,
+                        &startup, &process)) {
         why = "cannot start it: " + ReasonOf(GetLastError());
         return false;
     }

@@ -43,7 +43,7 @@ struct SessionState {
     unsigned long long turn = 0;      // the turn now
     PlanetariumConversation conversation;
     SessionSettings settings;
-    unsigned long long lastCommandMs = 0;
+    unsigned long long lastUseMs = 0;  // the last command, or the last program gone
     int clients = 0;
     bool stopAsked = false;       // a program asked the session to stop
     bool ending = false;          // requests are answered as the session ends
@@ -201,7 +201,7 @@ void ServeClient(SessionState* state, SessionChannel channel) {
             lock.unlock();
             answer = Answer(*state, request);
             lock.lock();
-            state->lastCommandMs = TcpClockMs();
+            state->lastUseMs = TcpClockMs();
         }
         PassTurn(*state);
         if (stop) state->changed.wait(lock, [&] { return state->ended; });
@@ -218,6 +218,7 @@ void ServeClient(SessionState* state, SessionChannel channel) {
     CloseSessionChannel(channel);
     std::lock_guard<std::mutex> lock(state->mutex);
     --state->clients;
+    state->lastUseMs = TcpClockMs();
     state->changed.notify_all();
 }
 
@@ -266,7 +267,7 @@ int ServeSession(SessionEndpoint& endpoint, const SessionSettings& settings,
     state->settings = settings;
     ServerAddress address;
     if (PlanetariumPlace(settings, address)) OpenPlanetarium(state->conversation, address);
-    state->lastCommandMs = TcpClockMs();
+    state->lastUseMs = TcpClockMs();
     std::thread(AcceptClients, state, endpoint).detach();
     if (command != nullptr) std::thread(AwaitCommand, state, *command).detach();
     std::unique_lock<std::mutex> lock(state->mutex);
@@ -276,10 +277,11 @@ int ServeSession(SessionEndpoint& endpoint, const SessionSettings& settings,
             break;
         }
         if (QuitRequested()) break;
-        // A turn of its own, between the programs' requests.
+        // A turn of its own, between the programs' requests. A program
+        // connected (a batch reading its script slowly) keeps the session.
         AwaitTurn(*state, lock);
-        const bool idle =
-            settings.idleMs > 0 && TcpClockMs() - state->lastCommandMs >= settings.idleMs;
+        const bool idle = settings.idleMs > 0 && state->clients == 0 &&
+                          TcpClockMs() - state->lastUseMs >= settings.idleMs;
         lock.unlock();
         Drain(state->conversation);
         lock.lock();

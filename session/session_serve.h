@@ -10,7 +10,7 @@
 struct SessionSettings {
     bool serverGiven = false;  // the planetarium at server only; else the
     ServerAddress server;      // one whose port this computer publishes
-    unsigned long idleMs = 0;  // end after this long without a command; 0, never
+    unsigned long idleMs = 0;  // end after this long unused; 0, never
 };
 
 // Serves the programs that connect to endpoint: one thread waits for them,
@@ -20,7 +20,8 @@ struct SessionSettings {
 // program asks (the planetarium found afresh, as the programs find it, so
 // one restarted on another port is found). Between requests this thread
 // reads what the planetarium sent unasked. Ends when a program asks it to
-// stop, after settings.idleMs without a command, on a request to end
+// stop, after settings.idleMs without a command and without a program
+// connected, on a request to end
 // (Ctrl+C, SIGINT, SIGTERM), or when command (unless null) has ended; then
 // it says goodbye to the planetarium and removes endpoint. With command,
 // waits for it to end in any case and returns its exit status; otherwise
