@@ -22,9 +22,9 @@ int WriteCommandReply(std::FILE* out, std::FILE* err, TcpAnswer answer, const st
 // Sends the command text (the program's own text) to the planetarium where
 // choice says: through the session ZENOLT_SESSION names when one serves
 // there (ChooseTcpRoute), otherwise looking for it as long as choice says
-// (FindPlanetarium): poked
-// into a DDE planetarium's data item, or sent to the TCP command server in
-// one conversation, whose reply is written. Returns the exit status: 0
+// (FindPlanetarium): poked into a DDE planetarium's data item, or sent to
+// the TCP command server in one conversation, whose reply is written.
+// Returns the exit status: 0
 // success (over DDE, whatever the planetarium made of the poke); 1 the
 // planetarium was not reached (the connect-failure line, and what more is
 // known, on standard error) or closed the connection before it answered; 2
