@@ -8,14 +8,16 @@
 #
 # The work runs in lanes, so that on two cores the compiles fill the time
 # the tests spend waiting on Wine, processes and the planetarium:
-#   builds       windows, windows-x64, linux, host, one after another (each
-#                at -j2), then the host tests;
+#   builds       windows, windows-x64, linux, one after another (each at
+#                -j2), what real_planetarium needs; then, once the
+#                planetarium is built, host and the host tests;
 #   Wine         each Windows preset's tests as soon as it is built, then the
 #                linux preset's real_planetarium test: everything that runs
 #                in the Wine prefix build/wineprefix, one at a time, since
 #                tests in one prefix share its DDE service name and its
 #                registry;
-#   Linux        the linux preset's other tests, once it is built;
+#   Linux        the linux preset's other tests, once it and the
+#                planetarium are built;
 #   planetarium  the real planetarium's build.sh (packages, then a compile
 #                of a few minutes on a new machine; nothing when its cache is
 #                current), from the start, so that real_planetarium, whose
@@ -137,6 +139,11 @@ set +m
 build_preset windows
 build_preset windows-x64
 build_preset linux
+# What real_planetarium needs is built; the rest waits for the planetarium's
+# build, whose compile runs at the lowest priority and would otherwise get
+# no processor time until everything else is done, with real_planetarium
+# waiting for it.
+await planetarium.build
 if await linux.build; then
     set -m
     step linux test ctest --preset linux -LE real &
