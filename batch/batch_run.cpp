@@ -5,6 +5,7 @@
 #include "../common/conversation_wait.h"
 #include "../common/data_record.h"
 #include "../common/tcp_platform.h"
+#include "../common/tcp_route.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ HDDEDATA CALLBACK OnBatchEvent(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR,
 // The conversation of a batch: over DDE or over TCP, whichever opened.
 struct BatchLink {
     DdeLink dde = {};
-    TcpLink tcp;
+    TcpRoute tcp;  // through a session, or a conversation of the batch's own
 };
 
 // Where the batch writes what became of each command.
@@ -103,7 +104,7 @@ CommandOutcome SendOverTcp(BatchOutput& output, BatchLink& link, const CommandLi
     const unsigned long timeoutMs =
         output.arguments.timeoutGiven ? output.arguments.timeoutMs : kTcpAnswerTimeoutMs;
     std::string received;
-    const TcpAnswer answer = SendTcpCommand(link.tcp, ToServerText(line.text), timeoutMs, received);
+    const TcpAnswer answer = link.tcp.send(link.tcp, ToServerText(line.text), timeoutMs, received);
     const CommandOutcome outcome = TcpOutcome(answer);
     const bool withReply = outcome == CommandOutcome::Refused ||
                            (outcome == CommandOutcome::Acknowledged && output.arguments.replies);
@@ -121,9 +122,9 @@ CommandOutcome SendOverTcp(BatchOutput& output, BatchLink& link, const CommandLi
     return outcome;
 }
 
-bool WaitOverTcp(BatchLink& link, DWORD ms) { return WaitInTcpConversation(link.tcp, ms); }
+bool WaitOverTcp(BatchLink& link, DWORD ms) { return link.tcp.wait(link.tcp, ms); }
 
-void CloseTcp(BatchLink& link) { CloseTcpConversation(link.tcp); }
+void CloseTcp(BatchLink& link) { link.tcp.close(link.tcp); }
 
 const BatchWay kTcpWay = {CheckForTcp, SendOverTcp, WaitOverTcp, CloseTcp};
 
@@ -132,7 +133,10 @@ const BatchWay kTcpWay = {CheckForTcp, SendOverTcp, WaitOverTcp, CloseTcp};
 const BatchWay* OpenBatchLink(BatchLink& link, const BatchArguments& arguments) {
     ClientDde client = {&link.dde, OnBatchEvent};
     const DdeAttempt dde = {OpenClientDde, &client};
-    switch (FindPlanetarium(arguments.reach, dde, link.tcp, "ZenoltBatch")) {
+    // Through a session when one serves: it holds a TCP planetarium's
+    // conversation, so there is neither DDE nor a search to try.
+    if (ChooseTcpRoute(link.tcp, arguments.reach)) return &kTcpWay;
+    switch (FindPlanetarium(arguments.reach, dde, link.tcp.own, "ZenoltBatch")) {
         case ReachedBy::Dde: return &kDdeWay;
         case ReachedBy::Tcp: return &kTcpWay;
         case ReachedBy::Nothing:

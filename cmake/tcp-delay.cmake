@@ -1,5 +1,6 @@
 # Import libraries that load Winsock (ws2_32.dll) and the registry functions
-# (advapi32.dll, where the planetarium publishes its port) only when a
+# (advapi32.dll, where the planetarium publishes its port; also the security
+# of a session's pipe and the user a session runs as) only when a
 # program goes on to the planetarium's TCP command server, so that a DDE
 # run, or a usage text, pays nothing for them.
 #
@@ -27,4 +28,12 @@ zenolt_delay_load(zenolt_ws2_32_delay ws2_32.dll FUNCTIONS
 zenolt_delay_load(zenolt_advapi32_delay advapi32.dll FUNCTIONS
   RegOpenKeyExA:20
   RegQueryValueExA:24
-  RegCloseKey:4)
+  RegCloseKey:4
+  OpenProcessToken:12
+  GetTokenInformation:20
+  EqualSid:8
+  GetLengthSid:4
+  InitializeAcl:12
+  AddAccessAllowedAce:16
+  InitializeSecurityDescriptor:8
+  SetSecurityDescriptorDacl:16)

@@ -32,6 +32,11 @@ std::string SpacedObservatory(const std::string& observatory) {
     return spaced;
 }
 
+TcpAnswer SendInLink(void* link, const std::string& command, unsigned long answerMs,
+                     std::string& reply) {
+    return SendTcpCommand(*static_cast<TcpLink*>(link), command, answerMs, reply);
+}
+
 }  // namespace
 
 std::string LayOutState(const RecordTime& asked, const StateAnswers& answers) {
@@ -52,6 +57,11 @@ std::string LayOutState(const RecordTime& asked, const StateAnswers& answers) {
 
 bool AskPlanetariumState(TcpLink& link, const RecordTime& asked, unsigned long answerMs,
                          std::string& state) {
+    return AskStateWith(SendInLink, &link, asked, answerMs, state);
+}
+
+bool AskStateWith(StateQuestion ask, void* conversation, const RecordTime& asked,
+                  unsigned long answerMs, std::string& state) {
     StateAnswers answers;
     const struct {
         const char* command;
@@ -62,7 +72,7 @@ bool AskPlanetariumState(TcpLink& link, const RecordTime& asked, unsigned long a
         {"GETDATE", &answers.date},     {"GETOBS", &answers.observatory},
     };
     for (const auto& question : questions) {
-        const TcpAnswer answer = SendTcpCommand(link, question.command, answerMs, *question.answer);
+        const TcpAnswer answer = ask(conversation, question.command, answerMs, *question.answer);
         if (answer == TcpAnswer::Lost) return false;
         // A refusal's reply stays, for LayOutState to tell it from a value.
         if (answer == TcpAnswer::NoAnswer) break;

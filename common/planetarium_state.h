@@ -42,4 +42,13 @@ std::string LayOutState(const RecordTime& asked, const StateAnswers& answers);
 bool AskPlanetariumState(TcpLink& link, const RecordTime& asked, unsigned long answerMs,
                          std::string& state);
 
+// Sends command in the conversation at conversation and reads its whole
+// reply, as SendTcpCommand does.
+typedef TcpAnswer (*StateQuestion)(void* conversation, const std::string& command,
+                                   unsigned long answerMs, std::string& reply);
+
+// As AskPlanetariumState, each getter asked with ask in conversation.
+bool AskStateWith(StateQuestion ask, void* conversation, const RecordTime& asked,
+                  unsigned long answerMs, std::string& state);
+
 #endif

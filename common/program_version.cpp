@@ -13,3 +13,5 @@
 void PrintProgramVersion(std::FILE* out, const char* program) {
     WriteLine(out, std::string(program) + " " + ZENOLT_VERSION);
 }
+
+const char* ReleaseVersion() { return ZENOLT_VERSION; }

@@ -8,4 +8,7 @@
 // version (the build's project version, such as 1.0.0) and a line end to out.
 void PrintProgramVersion(std::FILE* out, const char* program);
 
+// Returns the release's version (the build's project version, such as 1.0.0).
+const char* ReleaseVersion();
+
 #endif

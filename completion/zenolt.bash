@@ -1,9 +1,9 @@
-# Bash completion for Zenolt, ZenoltBatch, ZenoltWatch and ZenoltDump, as the
-# Debian package installs it (so for the Linux programs: no --dde). Installed
-# once as Zenolt, the other names linking to it, so that bash-completion loads
-# it for whichever program is completed first. Needs bash alone (compgen), not
-# bash-completion's helpers. A Tab runs at most one program that talks to the
-# planetarium, and prints nothing.
+# Bash completion for Zenolt, ZenoltBatch, ZenoltWatch, ZenoltDump and
+# ZenoltSession, as the Debian package installs it (so for the Linux programs:
+# no --dde). Installed once as Zenolt, the other names linking to it, so that
+# bash-completion loads it for whichever program is completed first. Needs
+# bash alone (compgen), not bash-completion's helpers. A Tab runs at most one
+# program that talks to the planetarium, and prints nothing.
 
 # Sets words, an array of the caller's, to the words of the command line up to
 # the cursor, split at blanks as the programs receive them; the last is the
@@ -150,6 +150,35 @@ _zenolt_watch() {
     return 0
 }
 
+# Sets COMPREPLY to ZenoltSession's options, or to the names of commands
+# where its command goes (after the options, or after --), then to file
+# names for the command's arguments; nothing for an option's value.
+_zenolt_session() {
+    local -a words
+    _zenolt_line_words
+    local count=${#words[@]} current=${words[-1]} i
+    COMPREPLY=()
+    for ((i = 1; i < count - 1; i++)); do
+        case ${words[i]} in
+            --idle | --server) ((++i < count - 1)) || return 0 ;;
+            --help | --version | --stop) return 0 ;;
+            --) ((i + 1 < count - 1)) && _zenolt_offer_files "$current" && return 0
+                mapfile -t COMPREPLY < <(compgen -c -- "$current" | sort -u)
+                return 0 ;;
+            --*) ;;
+            *) _zenolt_offer_files "$current"; return 0 ;;
+        esac
+    done
+    if [[ $current == -* ]]; then
+        local -a options=(--start --idle --cmd --pwsh --stop --server --)
+        if [ "$count" -eq 2 ]; then options+=(--help --version); fi
+        _zenolt_offer "$current" "${options[@]}"
+    else
+        mapfile -t COMPREPLY < <(compgen -c -- "$current" | sort -u)
+    fi
+    return 0
+}
+
 # ZenoltDump takes no arguments: nothing to offer.
 _zenolt_dump() {
     COMPREPLY=()
@@ -158,4 +187,5 @@ _zenolt_dump() {
 complete -F _zenolt Zenolt
 complete -F _zenolt_batch ZenoltBatch
 complete -F _zenolt_watch ZenoltWatch
+complete -F _zenolt_session ZenoltSession
 complete -F _zenolt_dump ZenoltDump

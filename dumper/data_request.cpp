@@ -6,6 +6,7 @@
 #include "../common/planetarium_reach.h"
 #include "../common/planetarium_state.h"
 #include "../common/process_platform.h"
+#include "../common/tcp_route.h"
 #include "../common/text_lines.h"
 #include "data_dump.h"
 
@@ -44,16 +45,21 @@ bool RequestDataItem(Unreached unreached) {
 // line ends go out as they are, not turned into CR CR LF.
 int DumpPlanetarium(const PlanetariumChoice& choice) {
     const DdeAttempt dde = {RequestAttempt, nullptr};
-    TcpLink link;
-    switch (FindPlanetarium(choice, dde, link, "ZenoltDump")) {
-        case ReachedBy::Dde: return 0;
-        case ReachedBy::Tcp: break;
-        case ReachedBy::Nothing:
-        case ReachedBy::QuitAsked: return 1;
+    // Through a session when one serves: it holds a TCP planetarium's
+    // conversation, so there is neither DDE nor a search to try.
+    TcpRoute route;
+    if (!ChooseTcpRoute(route, choice)) {
+        switch (FindPlanetarium(choice, dde, route.own, "ZenoltDump")) {
+            case ReachedBy::Dde: return 0;
+            case ReachedBy::Tcp: break;
+            case ReachedBy::Nothing:
+            case ReachedBy::QuitAsked: return 1;
+        }
     }
     std::string state;
-    const bool answered = AskPlanetariumState(link, CurrentRecordTime(), kStateAnswerTimeoutMs, state);
-    CloseTcpConversation(link);
+    const bool answered =
+        AskStateWith(SendOverRoute, &route, CurrentRecordTime(), kStateAnswerTimeoutMs, state);
+    route.close(route);
     if (!answered) {
         WriteLine(stderr, "ZenoltDump: the planetarium closed the connection");
         return 1;

@@ -12,9 +12,10 @@
 // connect-failure line to standard error unless unreached is Quiet.
 bool RequestDataItem(Unreached unreached = Unreached::Report);
 
-// Dumps the planetarium where choice says, looking for it as long as choice
-// says (FindPlanetarium): a DDE planetarium's data item, as RequestDataItem
-// does, or the state asked of the TCP command server (the five lines of
+// Dumps the planetarium where choice says: through the session ZENOLT_SESSION
+// names when one serves there (ChooseTcpRoute), otherwise looking for it as
+// long as choice says (FindPlanetarium): a DDE planetarium's data item, as
+// RequestDataItem does, or the state asked of the TCP command server (the five lines of
 // planetarium_state.h), whose byte count and text are written to standard
 // output as an item is. Returns the exit status: 0; or 1 when the
 // planetarium was not reached (the connect-failure line, and what more is

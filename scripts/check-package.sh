@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the release archive of a Windows build and checks that it holds the
-# four programs, as console programs importing only system DLLs, the README,
+# five programs, as console programs importing only system DLLs, the README,
 # licence and changelog and the rendered manual pages, each text with CR LF
 # line ends, the pages without doubled dashes or unfilled placeholders.
 #   usage: check-package.sh BUILD_DIR i686|x86_64
@@ -20,8 +20,8 @@ status=0
 [ "$(basename "$archive")" = "Zenolt-$version-win$bits.zip" ] ||
     { echo "misnamed: $(basename "$archive")"; status=1; }
 texts="README.txt LICENSE.txt CHANGELOG.txt manual/Zenolt.txt manual/ZenoltDump.txt
-       manual/ZenoltBatch.txt manual/ZenoltWatch.txt"
-expected="Zenolt.exe ZenoltDump.exe ZenoltBatch.exe ZenoltWatch.exe $texts"
+       manual/ZenoltBatch.txt manual/ZenoltWatch.txt manual/ZenoltSession.txt"
+expected="Zenolt.exe ZenoltDump.exe ZenoltBatch.exe ZenoltWatch.exe ZenoltSession.exe $texts"
 for file in $expected; do
     grep -q "/$file\$" <<<"$listing" || { echo "missing: $file"; status=1; }
 done
@@ -44,6 +44,6 @@ if grep -nE -- '---|@[A-Za-z_]+@' "$out"/*/manual/*.txt; then
     echo "a rendered page reads wrong (the lines above)"; status=1
 fi
 bash "$here/check-imports.sh" "$processor" "$out"/*/Zenolt.exe "$out"/*/ZenoltDump.exe \
-    "$out"/*/ZenoltBatch.exe "$out"/*/ZenoltWatch.exe || status=1
+    "$out"/*/ZenoltBatch.exe "$out"/*/ZenoltWatch.exe "$out"/*/ZenoltSession.exe || status=1
 [ "$status" -eq 0 ] && echo "archive checked"
 exit $status

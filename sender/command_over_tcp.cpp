@@ -1,5 +1,6 @@
 #include "command_over_tcp.h"
 
+#include "../common/tcp_route.h"
 #include "../common/text_lines.h"
 
 // Each line is written without its own line end, then the stream's: a text
@@ -48,16 +49,20 @@ int SendCommandText(const std::string& commandText, const PlanetariumChoice& cho
     }
     std::string text = commandText;
     const DdeAttempt dde = {PokeAttempt, &text};
-    TcpLink link;
-    switch (FindPlanetarium(choice, dde, link, "Zenolt")) {
-        case ReachedBy::Dde: return 0;
-        case ReachedBy::Tcp: break;
-        case ReachedBy::Nothing:
-        case ReachedBy::QuitAsked: return 1;
+    // Through a session when one serves: it holds a TCP planetarium's
+    // conversation, so there is neither DDE nor a search to try.
+    TcpRoute route;
+    if (!ChooseTcpRoute(route, choice)) {
+        switch (FindPlanetarium(choice, dde, route.own, "Zenolt")) {
+            case ReachedBy::Dde: return 0;
+            case ReachedBy::Tcp: break;
+            case ReachedBy::Nothing:
+            case ReachedBy::QuitAsked: return 1;
+        }
     }
     std::string reply;
-    const TcpAnswer answer = SendTcpCommand(link, command, kSenderReplyTimeoutMs, reply);
-    CloseTcpConversation(link);
+    const TcpAnswer answer = route.send(route, command, kSenderReplyTimeoutMs, reply);
+    route.close(route);
     if (answer == TcpAnswer::Lost) {
         WriteLine(stderr, "Zenolt: the planetarium closed the connection");
         return 1;

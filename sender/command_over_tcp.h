@@ -20,15 +20,16 @@ constexpr unsigned long kSenderReplyTimeoutMs = 30000;
 int WriteCommandReply(std::FILE* out, std::FILE* err, TcpAnswer answer, const std::string& reply);
 
 // Sends the command text (the program's own text) to the planetarium where
-// choice says, looking for it as long as choice says (FindPlanetarium): poked
-// into a DDE planetarium's data item, or sent to the TCP command server in
-// one conversation, whose reply is written. Returns the exit status: 0
-// success (over DDE, whatever the planetarium made of the poke); 1 the
-// planetarium was not reached (the connect-failure line, and what more is
-// known, on standard error) or closed the connection before it answered; 2
-// it refused the command, did not answer within kSenderReplyTimeoutMs, or
-// the command cannot be sent over TCP at all (then nothing is sent over TCP,
-// and only a planetarium looked for over DDE first is poked).
+// choice says: through the session ZENOLT_SESSION names when one serves there
+// (ChooseTcpRoute), otherwise looking for it as long as choice says
+// (FindPlanetarium): poked into a DDE planetarium's data item, or sent to the
+// TCP command server in one conversation, whose reply is written. Returns the
+// exit status: 0 success (over DDE, whatever the planetarium made of the poke);
+// 1 the planetarium was not reached (the connect-failure line, and what more is
+// known, on standard error) or closed the connection before it answered; 2 it
+// refused the command, did not answer within kSenderReplyTimeoutMs, or the
+// command cannot be sent over TCP at all (then nothing is sent over TCP, and
+// only a planetarium looked for over DDE first is poked).
 int SendCommandText(const std::string& commandText, const PlanetariumChoice& choice);
 
 #endif

@@ -49,7 +49,7 @@ VersionInfo ReadVersionInfo(const std::string& path) {
 }
 
 TEST(VersionResource, EveryProgramCarriesVersion1_0_0AndADescription) {
-    for (const std::string program : {"Zenolt", "ZenoltDump", "ZenoltBatch", "ZenoltWatch"}) {
+    for (const std::string program : {"Zenolt", "ZenoltDump", "ZenoltBatch", "ZenoltWatch", "ZenoltSession"}) {
         const VersionInfo info = ReadVersionInfo(ProgramDirectory() + program + ".exe");
         ASSERT_TRUE(info.found) << program;
         EXPECT_EQ(info.major, 1) << program;

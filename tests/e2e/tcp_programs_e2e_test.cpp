@@ -1,6 +1,7 @@
 // The real Zenolt.exe and ZenoltBatch.exe against the stand-in planetarium's
 // TCP command server, found as the real one is: through the port it
-// publishes in the registry, once no DDE conversation opens.
+// publishes in the registry, once no DDE conversation opens; and through a
+// session of ZenoltSession.exe.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -166,6 +167,39 @@ TEST_F(TcpProgramsEndToEnd, ZenoltDumpAndZenoltWatchThroughThePublishedPort) {
     const ProgramRun quit = FinishProgram(quitting, 10000);
     EXPECT_EQ(quit.exitCode, 0u);
     EXPECT_EQ(quit.out.size() > 0 && quit.err.empty(), true) << quit.err;
+}
+
+// ZenoltSession.exe runs cmd /c with ZENOLT_SESSION set: its two Zenolt.exe
+// in one conversation, writing what they write directly, cmd's status
+// passed on. A batch file starts a session of its own with for /f and
+// --cmd, and stops it: a stale variable after that is no error.
+TEST_F(TcpProgramsEndToEnd, ZenoltSessionHoldsOneConversationForCmd) {
+    StartTcpPlanetarium();
+    const auto connections = [&] {
+        int count = 0;
+        for (const std::string& line : StandInLog(tcpStandIn)) count += line.rfind("CONNECT ", 0) == 0;
+        return count;
+    };
+    const std::string zenolt = QuotedProgram("Zenolt.exe");
+    const std::string commands = "\"" + zenolt + " GETRA & " + zenolt + " WARP 9 & exit /b 7\"";
+    const ProgramRun direct = RunProgram("cmd /c " + commands);
+    ASSERT_EQ(connections(), 2);
+    const ProgramRun session = RunProgram(QuotedProgram("ZenoltSession.exe") + " cmd /c " + commands);
+    EXPECT_EQ(direct.exitCode, 7u);
+    EXPECT_EQ(session.exitCode, 7u);
+    EXPECT_EQ(direct.out, "00h44m14s\r\n");
+    EXPECT_EQ(session.out, direct.out);
+    EXPECT_EQ(session.err, direct.err);
+    EXPECT_EQ(connections(), 3);
+
+    const std::string night = NewTestDirectory() + "night.bat";
+    WriteFileBytes(night, "@echo off\r\ncd /d \"" + ProgramDirectory() +
+                              "\"\r\nfor /f \"delims=\" %%i in ('ZenoltSession.exe --start --cmd') "
+                              "do call %%i\r\nZenolt.exe GETDEC\r\nZenolt.exe GETDEC\r\n"
+                              "ZenoltSession.exe --stop\r\necho %ERRORLEVEL%\r\nZenolt.exe GETFOV\r\n");
+    const ProgramRun run = RunProgram("cmd /c \"" + night + "\"");
+    EXPECT_EQ(run.out, "+41d25m18s\r\n+41d25m18s\r\n0\r\n+01d00m00s\r\n") << run.err;
+    EXPECT_EQ(connections(), 5);
 }
 
 }  // namespace

@@ -64,6 +64,10 @@ ZenoltWatch --now --json --s|--server
 ZenoltWatch --server [::1]:3|
 ZenoltWatch --d|
 ZenoltDump |
+ZenoltSession --id|--idle
+ZenoltSession --start --idle |
+ZenoltSession ZenoltS|ZenoltSession
+ZenoltSession --server h -- sh scr|script.txt
 END
 touch "$scratch/stop-planetarium"; sleep 0.5
 # No planetarium, or one that takes 3 s to list its commands: the words

@@ -25,13 +25,13 @@ check "description" grep -q "Cartes du Ciel" <<<"$(field Description)"
 check "depends on the C library" grep -q "libc6" <<<"$(field Depends)"
 check "section and priority" [ "$(field Section) $(field Priority)" = "science optional" ]
 listing=$(dpkg-deb --contents "$package" | awk '{print $6}')
-for program in Zenolt ZenoltDump ZenoltBatch ZenoltWatch; do
+for program in Zenolt ZenoltDump ZenoltBatch ZenoltWatch ZenoltSession; do
     check "installs /usr/bin/$program" grep -qx "./usr/bin/$program" <<<"$listing"
 done
 for file in README.md copyright changelog.gz; do
     check "installs $file" grep -qx "./usr/share/doc/zenolt/$file" <<<"$listing"
 done
-for program in Zenolt ZenoltDump ZenoltBatch ZenoltWatch; do
+for program in Zenolt ZenoltDump ZenoltBatch ZenoltWatch ZenoltSession; do
     check "installs $program's page" grep -qx "./usr/share/man/man1/$program.1.gz" <<<"$listing"
     check "installs $program's completion" \
         grep -qx "./usr/share/bash-completion/completions/$program" <<<"$listing"
@@ -48,7 +48,7 @@ check "usage's first line" [ "$(head -n1 <<<"$usage")" = "Zenolt v1.0 - Orvane -
 help=$("$root/usr/bin/ZenoltBatch" --help) && batch_status=0 || batch_status=$?
 check "ZenoltBatch --help" [ "$batch_status" = 0 -a "${help%%$'\n'*}" = \
     "ZenoltBatch v1.0 - sends a script of commands to Cartes du Ciel in one conversation" ]
-for program in ZenoltBatch ZenoltWatch; do
+for program in ZenoltBatch ZenoltWatch ZenoltSession; do
     check "$program --version" [ "$("$root/usr/bin/$program" --version)" = "$program $version" ]
 done
 check "the changelog's entry is this version" \

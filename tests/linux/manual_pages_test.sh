@@ -12,7 +12,7 @@ trap 'rm -rf "$scratch"' EXIT
 status=0
 fail() { echo "FAIL $*"; status=1; }
 
-(cd "$build/man" && mandoc -T lint Zenolt.1 ZenoltDump.1 ZenoltBatch.1 ZenoltWatch.1) ||
+(cd "$build/man" && mandoc -T lint Zenolt.1 ZenoltDump.1 ZenoltBatch.1 ZenoltWatch.1 ZenoltSession.1) ||
     fail "mandoc -T lint"
 
 # Writes the page rendered one way, as plain text (bold and underline's
@@ -38,9 +38,9 @@ rules=(
     "all|version $version in the history|=^ +This page describes Zenolt[A-Za-z]* $version\\.\$"
     "all|version $version in the footer|=^Zenolt $version +"
     "linux|--dde, which the Linux programs do not have|!--dde"
-    "windows|--dde in the Windows pages of ZenoltBatch and ZenoltWatch|=--dde|Zenolt|ZenoltDump"
+    "windows|--dde in the Windows pages of ZenoltBatch and ZenoltWatch|=--dde|Zenolt|ZenoltDump|ZenoltSession"
 )
-for page in Zenolt ZenoltDump ZenoltBatch ZenoltWatch; do
+for page in Zenolt ZenoltDump ZenoltBatch ZenoltWatch ZenoltSession; do
     for way in source linux windows; do
         text=$(render "$way" "$page" | expand)
         for rule in "${rules[@]}"; do
@@ -55,5 +55,5 @@ for page in Zenolt ZenoltDump ZenoltBatch ZenoltWatch; do
         done
     done
 done
-[ "$status" = 0 ] && echo "manual pages checked: 4 pages, 3 renderings each"
+[ "$status" = 0 ] && echo "manual pages checked: 5 pages, 3 renderings each"
 exit $status

@@ -43,6 +43,8 @@ why_no_windows=${3:-no Windows build of the programs can run here}
 windows_builds=("${@:4}")
 
 here=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")" && pwd -P)
+# shellcheck source=session_cases.sh
+source "$here/session_cases.sh"
 repo=$(cd "$here/../.." && pwd -P)
 planetarium=${ZENOLT_PLANETARIUM_DIR:-$(cd "$repo/.." && pwd -P)/shared/planetarium}
 # Each program run gets this long at most, so that a hung conversation is a
@@ -727,6 +729,7 @@ else
     cat "$scratch/linux.log"
     passed=$((passed + $(grep -c '^ok ' "$scratch/linux.log")))
     failed=$((failed + $(grep -c '^FAIL ' "$scratch/linux.log")))
+    session_cases
 fi
 
 # ---------------------------------------------------------------- Windows programs
