@@ -192,8 +192,9 @@ def greet(port, limit=60.0):
 def program_env():
     """Returns the environment the programs run in: found where they find the planetarium."""
     env = dict(os.environ)
-    env.pop("ZENOLT_SERVER", None)
-    env.pop("ZENOLT_WAIT", None)
+    # Each program its own conversation, found where a restart moves it.
+    for name in ("ZENOLT_SERVER", "ZENOLT_WAIT", "ZENOLT_SESSION"):
+        env.pop(name, None)
     if S.trace:
         env["ZENOLT_TRACE"] = "1"
     if S.platform == "linux":
