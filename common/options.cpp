@@ -27,7 +27,9 @@ namespace {
 const OptionSpec* SpecNamed(const OptionSpec* specs, std::size_t count, const char* name,
                             std::size_t size) {
     for (const OptionSpec* spec = specs; spec < specs + count; ++spec) {
-        if (std::strlen(spec->name) == size && std::strncmp(spec->name, name, size) == 0) return spec;
+        if (std::strlen(spec->name) == size && std::strncmp(spec->name, name, size) == 0) {
+            return spec;
+        }
     }
     return nullptr;
 }
@@ -71,7 +73,8 @@ bool ReadOptions(int argc, const char* const* argv, const OptionSpec* specs, std
             *spec->text = value;
         } else if (spec->number != nullptr &&
                    !ParseOptionNumber(value, spec->lowest, spec->highest, *spec->number)) {
-            error = name + " " + (*value != '\0' ? value : "\"\"") + ": not a whole number of " + spec->unit + " from " +
+            const std::string shown = *value != '\0' ? value : "\"\"";
+            error = name + " " + shown + ": not a whole number of " + spec->unit + " from " +
                     std::to_string(spec->lowest) + " to " + std::to_string(spec->highest);
             return false;
         }

@@ -15,11 +15,44 @@ const char* SetVariable(const char* variable) {
     return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
-// Returns Tcp once the server at address greets; otherwise Nothing, with
-// the conversation closed and miss set.
-ReachedBy TryServer(const ServerAddress& address, bool given, TcpLink& tcp, SearchMiss& miss) {
+// Returns Tcp once the server at address greets; QuitAsked when an end is
+// requested while it waits for the greeting; otherwise Nothing, with the
+// conversation closed and miss set. The greeting is waited for
+// kTcpGreetingTimeoutMs, or on to the search's deadline when that is later:
+// the planetarium greets only once its main thread is free (a restarted one
+// may take seconds), and a client that leaves before it is greeted can end
+// its listening, which would leave a waiting program nothing to find.
+ReachedBy TryServer(const ServerAddress& address, bool given, unsigned long long deadline,
+                    TcpLink& tcp, SearchMiss& miss) {
     std::string why;
-    const TcpOpenEnd end = OpenTcpConversation(tcp, address, why);
+    TcpOpenEnd end = TcpOpenEnd::NotReached;
+    if (ConnectTcpConversation(tcp, address, why)) {
+        const unsigned long long connected = TcpClockMs();
+        const unsigned long long least = connected + kTcpGreetingTimeoutMs;
+        const unsigned long long greetBy = deadline > least ? deadline : least;
+        bool said = false;
+        for (;;) {
+            const unsigned long long now = TcpClockMs();
+            const unsigned long long left = greetBy > now ? greetBy - now : 0;
+            const unsigned long slice =
+                static_cast<unsigned long>(left < kSearchRoundMs ? left : kSearchRoundMs);
+            end = ReadGreeting(tcp, why, slice);
+            if (end != TcpOpenEnd::NotReached || tcp.lost || TcpClockMs() >= greetBy) break;
+            if (QuitRequested()) {
+                CloseTcpConversation(tcp);
+                return ReachedBy::QuitAsked;
+            }
+            if (!said && TcpClockMs() - connected >= kTcpGreetingTimeoutMs) {
+                TraceNote("no greeting yet: waiting on for it");
+                said = true;
+            }
+        }
+        // (A wait without end never gets here without the greeting.)
+        if (end == TcpOpenEnd::NotReached && !tcp.lost) {
+            why = "no greeting within " + std::to_string(greetBy - connected) + " ms";
+        }
+        if (end == TcpOpenEnd::NotReached) TraceNote("not greeted: " + why);
+    }
     if (end == TcpOpenEnd::Greeted) return ReachedBy::Tcp;
     CloseTcpConversation(tcp);
     miss.kind = end == TcpOpenEnd::GreetingRefused ? SearchMiss::Kind::GreetingRefused
@@ -49,10 +82,10 @@ void TracePublished(const PublishedPort& published, const std::string& place) {
 // One look, as SearchPlanetarium describes it; the DDE attempt only when
 // withDde.
 ReachedBy LookOnce(const PlanetariumChoice& choice, const DdeAttempt& dde, bool withDde,
-                   TcpLink& tcp, SearchMiss& miss) {
+                   unsigned long long deadline, TcpLink& tcp, SearchMiss& miss) {
     if (choice.by == ReachBy::ServerOnly) {
         TraceNote("the server " + AddressText(choice.server) + " from " + choice.serverFrom);
-        return TryServer(choice.server, true, tcp, miss);
+        return TryServer(choice.server, true, deadline, tcp, miss);
     }
     const PublishedPort published = ReadLocalPort();
     const std::string place = PublishedPortPlace();
@@ -74,7 +107,7 @@ ReachedBy LookOnce(const PlanetariumChoice& choice, const DdeAttempt& dde, bool 
     ServerAddress address;
     address.host = "127.0.0.1";
     address.port = published.port;
-    return TryServer(address, false, tcp, miss);
+    return TryServer(address, false, deadline, tcp, miss);
 }
 
 }  // namespace
@@ -116,7 +149,8 @@ ReachedBy SearchPlanetarium(const PlanetariumChoice& choice, const DdeAttempt& d
     bool said = false;
     for (unsigned long look = 0;; ++look) {
         const unsigned long long began = TcpClockMs();
-        const ReachedBy reached = LookOnce(choice, dde, look % kDdeEveryLooks == 0, tcp, miss);
+        const ReachedBy reached =
+            LookOnce(choice, dde, look % kDdeEveryLooks == 0, deadline, tcp, miss);
         if (reached != ReachedBy::Nothing) return reached;
         const unsigned long long now = TcpClockMs();
         if (now >= deadline) return ReachedBy::Nothing;
@@ -145,8 +179,8 @@ void ReportSearchMiss(const SearchMiss& miss, const char* program) {
             break;
         case SearchMiss::Kind::NotReached:
             if (miss.serverGiven) {
-                WriteLine(stderr,
-                          std::string(program) + ": " + AddressText(miss.address) + ": " + miss.why);
+                const std::string address = AddressText(miss.address);
+                WriteLine(stderr, std::string(program) + ": " + address + ": " + miss.why);
             }
             break;
         case SearchMiss::Kind::GreetingRefused: WriteLine(stderr, FromServerText(miss.why)); break;

@@ -64,6 +64,9 @@ void StartQuitHandling() {
 }
 
 bool QuitRequested() {
+    // Without quit handling nothing posts the request (and user32, which
+    // holds the queue, need not be loaded to learn that).
+    if (quitThread == 0) return false;
     MSG message;
     return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
 }

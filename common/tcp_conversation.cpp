@@ -87,8 +87,7 @@ unsigned long long TcpClockMs() {
                                                .count());
 }
 
-// The link's event handler stays: an event may come before the greeting.
-TcpOpenEnd OpenTcpConversation(TcpLink& link, const ServerAddress& address, std::string& why) {
+bool ConnectTcpConversation(TcpLink& link, const ServerAddress& address, std::string& why) {
     const EventLineHandler onEvent = link.onEvent;
     void* const eventContext = link.eventContext;
     link = TcpLink();
@@ -98,10 +97,15 @@ TcpOpenEnd OpenTcpConversation(TcpLink& link, const ServerAddress& address, std:
     link.socket = ConnectToServer(address.host, address.port, kTcpConnectTimeoutMs, why);
     if (link.socket == kNoSocket) {
         TraceNote("not connected: " + why);
-        return TcpOpenEnd::NotReached;
+        return false;
     }
     TraceNote("connected");
     StartServerLines(link.lines, ReceiveFromServer, &link.socket, TcpClockMs);
+    return true;
+}
+
+TcpOpenEnd OpenTcpConversation(TcpLink& link, const ServerAddress& address, std::string& why) {
+    if (!ConnectTcpConversation(link, address, why)) return TcpOpenEnd::NotReached;
     const TcpOpenEnd end = ReadGreeting(link, why);
     if (end == TcpOpenEnd::NotReached) TraceNote("not greeted: " + why);
     return end;
@@ -110,13 +114,13 @@ TcpOpenEnd OpenTcpConversation(TcpLink& link, const ServerAddress& address, std:
 // An object identified while the planetarium was busy with another client
 // may be told before the greeting: such lines go to the link's handler (a
 // watch writes them), keep-alives are dropped, and neither is the greeting.
-TcpOpenEnd ReadGreeting(TcpLink& link, std::string& why) {
-    const unsigned long long deadline = link.lines.now() + kTcpGreetingTimeoutMs;
+TcpOpenEnd ReadGreeting(TcpLink& link, std::string& why, unsigned long waitMs) {
+    const unsigned long long deadline = link.lines.now() + waitMs;
     std::string greeting;
     for (;;) {
         const LineEnd end = NextServerLine(link.lines, greeting, deadline);
         if (end == LineEnd::TimeUp) {
-            why = "no greeting within " + std::to_string(kTcpGreetingTimeoutMs) + " ms";
+            why = "no greeting within " + std::to_string(waitMs) + " ms";
             return TcpOpenEnd::NotReached;
         }
         if (end != LineEnd::Line) {

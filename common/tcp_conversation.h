@@ -53,15 +53,28 @@ enum class TcpOpenEnd {
     GreetingRefused,  // the server greeted with something else; why holds that line
 };
 
-// Connects to address and reads the greeting. Returns how it went, with
-// why set unless Greeted. Whatever it returns, the caller ends with
-// CloseTcpConversation.
+// Connects to address and reads the greeting, waiting up to
+// kTcpGreetingTimeoutMs for it. Returns how it went, with why set unless
+// Greeted. Whatever it returns, the caller ends with CloseTcpConversation.
 TcpOpenEnd OpenTcpConversation(TcpLink& link, const ServerAddress& address, std::string& why);
 
+// Connects to address (within kTcpConnectTimeoutMs) and starts reading the
+// server's lines, the greeting still to come (ReadGreeting). Returns whether
+// it connected, with why set when not. Whatever it returns, the caller ends
+// with CloseTcpConversation. The link's event handler stays: an event may
+// come before the greeting.
+bool ConnectTcpConversation(TcpLink& link, const ServerAddress& address, std::string& why);
+
 // Reads the greeting of the server whose lines link reads, skipping event
-// lines and keep-alives before it, waiting up to kTcpGreetingTimeoutMs.
-// Returns how it went, as OpenTcpConversation (which calls it).
-TcpOpenEnd ReadGreeting(TcpLink& link, std::string& why);
+// lines and keep-alives before it, waiting up to waitMs. Returns how it
+// went, as OpenTcpConversation (which calls it); NotReached with link.lost
+// unset when the time ran out first, so that it may be called again to go
+// on waiting (what came so far is kept). The planetarium greets a client
+// only once its main thread is free, and a client that leaves before it is
+// greeted can end the planetarium's listening: a program that waits for the
+// planetarium goes on waiting for the greeting too.
+TcpOpenEnd ReadGreeting(TcpLink& link, std::string& why,
+                        unsigned long waitMs = kTcpGreetingTimeoutMs);
 
 // What became of one command.
 enum class TcpAnswer {

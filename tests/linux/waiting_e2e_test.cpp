@@ -58,6 +58,21 @@ TEST_F(TcpProgramsEndToEnd, ProgramsStartedBeforeThePlanetariumWaitForIt) {
     }
 }
 
+// A planetarium busy with another client greets late: a program that waits
+// for it keeps its connection until the greeting comes, for one that leaves
+// ungreeted can end the planetarium's listening.
+TEST_F(TcpProgramsEndToEnd, AWaitingProgramWaitsForALateGreeting) {
+    StartPlanetarium({"--delay-of", "SEARCH", "7000"});
+    RunningProgram busy = StartProgram(Launch("Zenolt", {"SEARCH", "M31"}));
+    ASSERT_TRUE(WaitForLogLine(standIn, "CONNECT client=1", 5000));
+    Pause(200);
+    const ProgramRun run = Run("Zenolt", {"GETRA"}, "", 20000, {{"ZENOLT_WAIT", "10"}});
+    FinishProgram(busy, 10000);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "00h44m14s\n");
+    EXPECT_TRUE(WaitForLogLine(standIn, "COMMAND client=2 hex=4745545241 text=GETRA", 1000));
+}
+
 // A wait that runs out ends as no wait does; a bad variable ends at once,
 // naming it, and nothing is tried; an option wins over its variable.
 TEST_F(TcpProgramsEndToEnd, WhatTheEnvironmentSays) {
