@@ -1,7 +1,5 @@
 #include "batch_arguments.h"
 
-#include <cstring>
-
 #include "../common/options.h"
 
 namespace {
@@ -23,13 +21,6 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
     bool server = false;
     bool dde = false;
     std::string address;
-    // The usage text or the version, when asked for, whatever else is there.
-    for (int k = 1; k < argc && std::strcmp(argv[k], "--") != 0; ++k) {
-        if (AsksForHelp(argv[k])) arguments.showUsage = true;
-        if (std::strcmp(argv[k], "--version") == 0) arguments.showVersion = true;
-    }
-    if (arguments.showUsage) arguments.showVersion = false;
-    if (arguments.showUsage || arguments.showVersion) return arguments;
     const OptionSpec options[] = {
         {"--timeout", &arguments.timeoutGiven, &arguments.timeoutMs, 1, kLongestWaitMs, nullptr,
          "milliseconds"},
@@ -41,22 +32,19 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
         {"--server", &server, nullptr, 0, 0, &address, nullptr},
         {"--dde", &dde, nullptr, 0, 0, nullptr, nullptr},
     };
+    // The usage text or the version, when asked for, whatever else is there.
+    const std::size_t count = sizeof options / sizeof options[0];
+    const Asked asked = AskedForUsageOrVersion(argc, argv, options, count);
+    arguments.showUsage = asked == Asked::Usage;
+    arguments.showVersion = asked == Asked::Version;
+    if (asked != Asked::Work) return arguments;
     int i = 0;
     std::string error;
-    if (!ReadOptions(argc, argv, options, sizeof options / sizeof options[0], i, error)) {
+    if (!ReadOptions(argc, argv, options, count, i, error)) {
         return Bad(arguments, error);
     }
-    if (server && dde) return Bad(arguments, "--server and --dde: one or the other");
-    if (server && !ParseServerAddress(address, arguments.reach.server)) {
-        return Bad(arguments, "--server " + address +
-                                  ": not HOST[:PORT] (a name, an IPv4 address or [IPv6], PORT 1 "
-                                  "to 65535)");
-    }
-    if (server) {
-        arguments.reach.by = ReachBy::ServerOnly;
-        arguments.reach.serverFrom = "--server";
-    }
-    if (dde) arguments.reach.by = ReachBy::DdeOnly;
+    error = ChooseWhereToLook(server, address, dde, arguments.reach);
+    if (!error.empty()) return Bad(arguments, error);
     arguments.placeGiven = server || dde;
     if (i == argc) return Bad(arguments, "no script: a file, or - for standard input");
     if (i + 1 != argc) {

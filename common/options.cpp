@@ -92,3 +92,16 @@ void ReportUsageError(const char* program, const std::string& error) {
     WriteLine(stderr, std::string(program) + ": " + error);
     WriteLine(stderr, std::string("Try '") + program + " --help'.");
 }
+
+Asked AskedForUsageOrVersion(int argc, const char* const* argv, const OptionSpec* specs,
+                             std::size_t count) {
+    Asked asked = Asked::Work;
+    for (int i = 1; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
+        if (AsksForHelp(argv[i])) return Asked::Usage;
+        if (std::strcmp(argv[i], "--version") == 0) asked = Asked::Version;
+        const OptionSpec* spec = SpecNamed(specs, count, argv[i], std::strlen(argv[i]));
+        if (spec != nullptr && (spec->text != nullptr || spec->number != nullptr)) ++i;
+    }
+    return asked;
+}

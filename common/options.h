@@ -43,6 +43,16 @@ bool ReadOptions(int argc, const char* const* argv, const OptionSpec* specs, std
 // Returns whether argument asks for the usage text: --help or -h.
 bool AsksForHelp(const char* argument);
 
+// What a command line asks for before any work.
+enum class Asked { Work, Usage, Version };
+
+// Returns Usage when an option of argv (read as ReadOptions reads them, the
+// values of specs' options passed over) is --help or -h, else Version when
+// one is --version, else Work: those two are answered whatever else is
+// given.
+Asked AskedForUsageOrVersion(int argc, const char* const* argv, const OptionSpec* specs,
+                             std::size_t count);
+
 // Writes a usage error to standard error: "<program>: <error>", then
 // "Try '<program> --help'.", each a line.
 void ReportUsageError(const char* program, const std::string& error);

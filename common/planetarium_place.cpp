@@ -27,6 +27,23 @@ bool ParsePort(const std::string& text, unsigned& port) {
 
 }  // namespace
 
+const char kServerAddressForm[] =
+    "HOST[:PORT] (a name, an IPv4 address or [IPv6], PORT 1 to 65535)";
+
+std::string ChooseWhereToLook(bool server, const std::string& text, bool dde,
+                              PlanetariumChoice& choice) {
+    if (server && dde) return "--server and --dde: one or the other";
+    if (server && !ParseServerAddress(text, choice.server)) {
+        return "--server " + text + ": not " + kServerAddressForm;
+    }
+    if (server) {
+        choice.by = ReachBy::ServerOnly;
+        choice.serverFrom = "--server";
+    }
+    if (dde) choice.by = ReachBy::DdeOnly;
+    return "";
+}
+
 bool ParseServerAddress(const std::string& text, ServerAddress& address) {
     std::string host;
     std::string rest;

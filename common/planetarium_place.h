@@ -13,10 +13,37 @@ struct ServerAddress {
     unsigned port = kDefaultTcpPort;
 };
 
+// Where a program was told to look for the planetarium.
+enum class ReachBy {
+    Local,       // this computer's: the TCP server at the port the planetarium
+                 // publishes, or, when it publishes none (or 0), DDE first
+    DdeOnly,     // DDE only (--dde)
+    ServerOnly,  // the TCP server at a given address only (--server, ZENOLT_SERVER)
+};
+
+// The longest wait for the planetarium: a day, a whole observing night.
+constexpr unsigned long kLongestWaitSeconds = 86400;
+
+struct PlanetariumChoice {
+    ReachBy by = ReachBy::Local;
+    ServerAddress server;            // for ServerOnly
+    std::string serverFrom;          // what gave it: "--server" or "ZENOLT_SERVER"
+    unsigned long waitSeconds = 0;   // how long to keep looking (--wait, ZENOLT_WAIT); 0, one look
+};
+
+// How a server's address is written, as an error about one says it.
+extern const char kServerAddressForm[];
+
 // Returns true with address set when text is HOST, HOST:PORT, [IPv6] or
 // [IPv6]:PORT, PORT being 1 to 65535 in decimal digits; false otherwise
 // (an empty host, a blank, an IPv6 literal without brackets, a bad port).
 bool ParseServerAddress(const std::string& text, ServerAddress& address);
+
+// Sets choice where the command line says to look: --server (server; text
+// its value) or --dde (dde), or neither. Returns an empty text, or the
+// error: both given, or a value that is no HOST[:PORT] or [IPv6][:PORT].
+std::string ChooseWhereToLook(bool server, const std::string& text, bool dde,
+                              PlanetariumChoice& choice);
 
 // Returns the address as a user would write it: host:port, [IPv6]:port.
 std::string AddressText(const ServerAddress& address);

@@ -117,10 +117,8 @@ bool ReadPlanetariumEnvironment(PlanetariumChoice& choice, bool placeGiven, bool
     const char* server = placeGiven ? nullptr : SetVariable("ZENOLT_SERVER");
     if (server != nullptr) {
         if (!ParseServerAddress(server, choice.server)) {
-            WriteLine(stderr, std::string(program) +
-                                  ": ZENOLT_SERVER must be HOST[:PORT] (a name, an IPv4 address "
-                                  "or [IPv6], PORT 1 to 65535), not \"" +
-                                  server + "\"");
+            WriteLine(stderr, std::string(program) + ": ZENOLT_SERVER must be " +
+                                  kServerAddressForm + ", not \"" + server + "\"");
             return false;
         }
         choice.by = ReachBy::ServerOnly;

@@ -10,29 +10,12 @@
 #include "planetarium_place.h"
 #include "tcp_conversation.h"
 
-// Where a program was told to look for the planetarium.
-enum class ReachBy {
-    Local,       // this computer's: the TCP server at the port the planetarium
-                 // publishes, or, when it publishes none (or 0), DDE first
-    DdeOnly,     // DDE only (--dde)
-    ServerOnly,  // the TCP server at a given address only (--server, ZENOLT_SERVER)
-};
-
-// The longest wait for the planetarium: a day, a whole observing night.
-constexpr unsigned long kLongestWaitSeconds = 86400;
 // A wait with no end (of SearchPlanetarium).
 constexpr unsigned long kWaitForever = ~0UL;
 // How often a wait repeats the whole search; a DDE server is asked for at
 // every kDdeEveryLooks-th look (once a second), the first included.
 constexpr unsigned long kSearchRoundMs = 250;
 constexpr unsigned long kDdeEveryLooks = 4;
-
-struct PlanetariumChoice {
-    ReachBy by = ReachBy::Local;
-    ServerAddress server;            // for ServerOnly
-    std::string serverFrom;          // what gave it: "--server" or "ZENOLT_SERVER"
-    unsigned long waitSeconds = 0;   // how long to keep looking (--wait, ZENOLT_WAIT); 0, one look
-};
 
 // Reads the environment's say in choice: ZENOLT_SERVER (HOST[:PORT], as
 // --server takes it) unless placeGiven (an option said where to look), and

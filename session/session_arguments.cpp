@@ -12,12 +12,6 @@ SessionArguments Bad(SessionArguments arguments, const std::string& error) {
     return arguments;
 }
 
-// Returns whether option takes a value in the next argument.
-bool TakesValue(const char* option) {
-    return std::strcmp(option, "--idle") == 0 || std::strcmp(option, "--server") == 0 ||
-           std::strcmp(option, "--serve") == 0;
-}
-
 }  // namespace
 
 SessionArguments ParseSessionArguments(int argc, const char* const* argv) {
@@ -26,15 +20,6 @@ SessionArguments ParseSessionArguments(int argc, const char* const* argv) {
         arguments.showUsage = true;
         return arguments;
     }
-    // The usage text or the version, when asked for among the options (the
-    // command's own arguments are the command's).
-    for (int k = 1; k < argc && argv[k][0] == '-' && std::strcmp(argv[k], "--") != 0; ++k) {
-        if (AsksForHelp(argv[k])) arguments.showUsage = true;
-        if (std::strcmp(argv[k], "--version") == 0) arguments.showVersion = true;
-        if (TakesValue(argv[k])) ++k;
-    }
-    if (arguments.showUsage) arguments.showVersion = false;
-    if (arguments.showUsage || arguments.showVersion) return arguments;
     bool idle = false, cmd = false, pwsh = false, serve = false;
     std::string address;
     const OptionSpec options[] = {
@@ -46,9 +31,16 @@ SessionArguments ParseSessionArguments(int argc, const char* const* argv) {
         {"--server", &arguments.serverGiven, nullptr, 0, 0, &address, nullptr},
         {"--serve", &serve, nullptr, 0, 0, &arguments.serve, nullptr},
     };
+    // The usage text or the version, when asked for among the options (the
+    // command's own arguments are the command's).
+    const std::size_t count = sizeof options / sizeof options[0];
+    const Asked asked = AskedForUsageOrVersion(argc, argv, options, count);
+    arguments.showUsage = asked == Asked::Usage;
+    arguments.showVersion = asked == Asked::Version;
+    if (asked != Asked::Work) return arguments;
     int next = 0;
     std::string error;
-    if (!ReadOptions(argc, argv, options, sizeof options / sizeof options[0], next, error)) {
+    if (!ReadOptions(argc, argv, options, count, next, error)) {
         return Bad(arguments, error);
     }
     const bool withCommand = next < argc;
@@ -71,9 +63,7 @@ SessionArguments ParseSessionArguments(int argc, const char* const* argv) {
         return Bad(arguments, "--serve NAME is this program's own");
     }
     if (arguments.serverGiven && !ParseServerAddress(address, arguments.server)) {
-        return Bad(arguments, "--server " + address +
-                                  ": not HOST[:PORT] (a name, an IPv4 address or [IPv6], PORT 1 "
-                                  "to 65535)");
+        return Bad(arguments, "--server " + address + ": not " + kServerAddressForm);
     }
     if (cmd) arguments.shell = SessionShell::Cmd;
     if (pwsh) arguments.shell = SessionShell::PowerShell;
