@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,27 +19,16 @@
 #include "server_lines.h"
 #include "session_platform.h"
 #include "session_protocol.h"
+#include "socket_io_posix.h"
 
 extern char** environ;
 
 namespace {
 
-#ifdef MSG_NOSIGNAL
-const int kSendFlags = MSG_NOSIGNAL;  // a client that went is an error, not a SIGPIPE
-#else
-const int kSendFlags = 0;
-#endif
-
 // The socket's name in the session's directory.
 const char kSocketName[] = "/socket";
 // How many programs may wait to be accepted at once.
 const int kBacklog = 64;
-
-unsigned long long NowMs() {
-    return static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               std::chrono::steady_clock::now().time_since_epoch())
-                                               .count());
-}
 
 // Returns whether path fits a Unix-domain socket's address.
 bool FitsSocketAddress(const std::string& path) {
@@ -180,31 +168,12 @@ SessionChannel ConnectToSession(const std::string& name) {
 }
 
 bool SendToSessionPeer(SessionChannel channel, const char* bytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t sent = send(static_cast<int>(channel), bytes, size, kSendFlags);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return false;
-        bytes += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
+    return SendAllToSocket(static_cast<int>(channel), bytes, size);
 }
 
 long ReceiveFromSessionPeer(void* source, char* buffer, std::size_t size, unsigned long waitMs) {
-    const int fd = static_cast<int>(*static_cast<SessionChannel*>(source));
-    const unsigned long long deadline = NowMs() + waitMs;
-    for (;;) {
-        const unsigned long long now = NowMs();
-        const int left = now >= deadline ? 0 : static_cast<int>(deadline - now);
-        pollfd one = {fd, POLLIN, 0};
-        const int ready = poll(&one, 1, left);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return kReceiveFailed;
-        if (ready == 0) return kReceiveTimeUp;
-        const ssize_t got = recv(fd, buffer, size, 0);
-        if (got < 0 && errno == EINTR) continue;
-        return got < 0 ? kReceiveFailed : static_cast<long>(got);
-    }
+    return ReceiveFromSocket(static_cast<int>(*static_cast<SessionChannel*>(source)), buffer, size,
+                             waitMs);
 }
 
 void CloseSessionChannel(SessionChannel channel) {

@@ -9,27 +9,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 
 #include "server_lines.h"
+#include "socket_io_posix.h"
 #include "tcp_platform.h"
 
 namespace {
-
-#ifdef MSG_NOSIGNAL
-const int kSendFlags = MSG_NOSIGNAL;  // a closed connection is an error, not a SIGPIPE
-#else
-const int kSendFlags = 0;
-#endif
-
-unsigned long long NowMs() {
-    return static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               std::chrono::steady_clock::now().time_since_epoch())
-                                               .count());
-}
 
 // Returns the reason for errno value error in a few lower-case words.
 std::string ReasonOf(int error) {
@@ -90,7 +78,7 @@ int ConnectOne(const addrinfo& address, unsigned long long deadline, int& error)
         return -1;
     }
     for (;;) {
-        const unsigned long long now = NowMs();
+        const unsigned long long now = SocketClockMs();
         if (now >= deadline) {
             error = ETIMEDOUT;
             close(fd);
@@ -120,7 +108,7 @@ int ConnectOne(const addrinfo& address, unsigned long long deadline, int& error)
 
 SocketHandle ConnectToServer(const std::string& host, unsigned port, unsigned long timeoutMs,
                              std::string& reason) {
-    const unsigned long long deadline = NowMs() + timeoutMs;
+    const unsigned long long deadline = SocketClockMs() + timeoutMs;
     addrinfo hints = {};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -157,31 +145,12 @@ SocketHandle ConnectToServer(const std::string& host, unsigned port, unsigned lo
 }
 
 bool SendToServer(SocketHandle socket, const char* bytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t sent = send(static_cast<int>(socket), bytes, size, kSendFlags);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return false;
-        bytes += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
+    return SendAllToSocket(static_cast<int>(socket), bytes, size);
 }
 
 long ReceiveFromServer(void* source, char* buffer, std::size_t size, unsigned long waitMs) {
-    const int fd = static_cast<int>(*static_cast<SocketHandle*>(source));
-    const unsigned long long deadline = NowMs() + waitMs;
-    for (;;) {
-        const unsigned long long now = NowMs();
-        const int left = now >= deadline ? 0 : static_cast<int>(deadline - now);
-        pollfd one = {fd, POLLIN, 0};
-        const int ready = poll(&one, 1, left);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return kReceiveFailed;
-        if (ready == 0) return kReceiveTimeUp;
-        const ssize_t got = recv(fd, buffer, size, 0);
-        if (got < 0 && errno == EINTR) continue;
-        return got < 0 ? kReceiveFailed : static_cast<long>(got);
-    }
+    return ReceiveFromSocket(static_cast<int>(*static_cast<SocketHandle*>(source)), buffer, size,
+                             waitMs);
 }
 
 void CloseServerSocket(SocketHandle socket) {

@@ -10,32 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "process_runner.h"
-#include "stand_in.h"
+#include "tcp_programs_test.h"
 
 namespace {
 
-class SessionEndToEnd : public ::testing::Test {
+class SessionEndToEnd : public TcpProgramsEndToEnd {
 protected:
-    void TearDown() override {
-        StopStandIn(standIn);
-        if (!home.empty()) {
-            EXPECT_TRUE(RemoveScratchDirectory(home));
-        }
-    }
-
-    void StartPlanetarium(std::vector<std::string> options = {}) {
-        if (home.empty()) home = NewScratchDirectory();
-        options.insert(options.begin(), {"--port-file", PublishedPortFile(home)});
-        std::string failure;
-        ASSERT_TRUE(StartStandIn(standIn, options, failure)) << failure;
-    }
-
+    // argv (its first word a program next to the test, or a path), with
+    // ZENOLT_SESSION set to session.
     ProgramLaunch Launch(const std::vector<std::string>& argv, const std::string& session) {
-        ProgramLaunch launch;
-        launch.argv = argv;
-        if (argv[0][0] != '/') launch.argv[0] = ProgramDirectory() + argv[0];
-        launch.environment = {{"HOME", home}, {"ZENOLT_SESSION", session}};
+        ProgramLaunch launch = TcpProgramsEndToEnd::Launch(
+            argv[0], std::vector<std::string>(argv.begin() + 1, argv.end()),
+            {{"ZENOLT_SESSION", session}});
+        if (argv[0][0] == '/') launch.argv[0] = argv[0];
         return launch;
     }
 
@@ -57,9 +44,6 @@ protected:
         for (const std::string& line : StandInLog(standIn)) count += line.rfind("CONNECT ", 0) == 0;
         return count;
     }
-
-    StandIn standIn;
-    std::string home;
 };
 
 // The same script, run by sh directly and in a session: the same bytes and
