@@ -21,7 +21,7 @@ BatchArguments ParseBatchArguments(int argc, const char* const* argv) {
     bool server = false;
     bool dde = false;
     std::string address;
-    const OptionSpec options[] = {
+    const ProgramOption options[] = {
         {"--timeout", &arguments.timeoutGiven, &arguments.timeoutMs, 1, kLongestWaitMs, nullptr,
          "milliseconds"},
         {"--pause", nullptr, &arguments.pauseMs, 0, kLongestWaitMs, nullptr, "milliseconds"},

@@ -23,12 +23,12 @@ bool ParseOptionNumber(const char* text, unsigned long lowest, unsigned long hig
 
 namespace {
 
-// Returns the spec named name (the first size bytes of an argument), or null.
-const OptionSpec* SpecNamed(const OptionSpec* specs, std::size_t count, const char* name,
+// Returns the option called name (the first size bytes of an argument), or null.
+const ProgramOption* OptionNamed(const ProgramOption* options, std::size_t count, const char* name,
                             std::size_t size) {
-    for (const OptionSpec* spec = specs; spec < specs + count; ++spec) {
-        if (std::strlen(spec->name) == size && std::strncmp(spec->name, name, size) == 0) {
-            return spec;
+    for (const ProgramOption* option = options; option < options + count; ++option) {
+        if (std::strlen(option->name) == size && std::strncmp(option->name, name, size) == 0) {
+            return option;
         }
     }
     return nullptr;
@@ -36,8 +36,8 @@ const OptionSpec* SpecNamed(const OptionSpec* specs, std::size_t count, const ch
 
 }  // namespace
 
-bool ReadOptions(int argc, const char* const* argv, const OptionSpec* specs, std::size_t count,
-                 int& next, std::string& error) {
+bool ReadOptions(int argc, const char* const* argv, const ProgramOption* options,
+                 std::size_t count, int& next, std::string& error) {
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
         const char* argument = argv[i];
@@ -49,12 +49,12 @@ bool ReadOptions(int argc, const char* const* argv, const OptionSpec* specs, std
         const std::size_t nameSize = equals != nullptr ? static_cast<std::size_t>(equals - argument)
                                                        : std::strlen(argument);
         const std::string name(argument, nameSize);
-        const OptionSpec* spec = SpecNamed(specs, count, argument, nameSize);
-        if (spec == nullptr) {
+        const ProgramOption* option = OptionNamed(options, count, argument, nameSize);
+        if (option == nullptr) {
             error = name + ": no such option";
             return false;
         }
-        const bool takesValue = spec->text != nullptr || spec->number != nullptr;
+        const bool takesValue = option->text != nullptr || option->number != nullptr;
         if (!takesValue && equals != nullptr) {
             error = argument + std::string(": ") + name + " takes no value";
             return false;
@@ -69,16 +69,16 @@ bool ReadOptions(int argc, const char* const* argv, const OptionSpec* specs, std
             }
             value = argv[++i];
         }
-        if (spec->text != nullptr) {
-            *spec->text = value;
-        } else if (spec->number != nullptr &&
-                   !ParseOptionNumber(value, spec->lowest, spec->highest, *spec->number)) {
+        if (option->text != nullptr) {
+            *option->text = value;
+        } else if (option->number != nullptr &&
+                   !ParseOptionNumber(value, option->lowest, option->highest, *option->number)) {
             const std::string shown = *value != '\0' ? value : "\"\"";
-            error = name + " " + shown + ": not a whole number of " + spec->unit + " from " +
-                    std::to_string(spec->lowest) + " to " + std::to_string(spec->highest);
+            error = name + " " + shown + ": not a whole number of " + option->unit + " from " +
+                    std::to_string(option->lowest) + " to " + std::to_string(option->highest);
             return false;
         }
-        if (spec->flag != nullptr) *spec->flag = true;
+        if (option->flag != nullptr) *option->flag = true;
     }
     next = i;
     return true;
@@ -93,15 +93,15 @@ void ReportUsageError(const char* program, const std::string& error) {
     WriteLine(stderr, std::string("Try '") + program + " --help'.");
 }
 
-Asked AskedForUsageOrVersion(int argc, const char* const* argv, const OptionSpec* specs,
+Asked AskedForUsageOrVersion(int argc, const char* const* argv, const ProgramOption* options,
                              std::size_t count) {
     Asked asked = Asked::Work;
     for (int i = 1; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
         if (std::strcmp(argv[i], "--") == 0) break;
         if (AsksForHelp(argv[i])) return Asked::Usage;
         if (std::strcmp(argv[i], "--version") == 0) asked = Asked::Version;
-        const OptionSpec* spec = SpecNamed(specs, count, argv[i], std::strlen(argv[i]));
-        if (spec != nullptr && (spec->text != nullptr || spec->number != nullptr)) ++i;
+        const ProgramOption* option = OptionNamed(options, count, argv[i], std::strlen(argv[i]));
+        if (option != nullptr && (option->text != nullptr || option->number != nullptr)) ++i;
     }
     return asked;
 }

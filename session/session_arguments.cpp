@@ -22,7 +22,7 @@ SessionArguments ParseSessionArguments(int argc, const char* const* argv) {
     }
     bool idle = false, cmd = false, pwsh = false, serve = false;
     std::string address;
-    const OptionSpec options[] = {
+    const ProgramOption options[] = {
         {"--start", &arguments.start, nullptr, 0, 0, nullptr, nullptr},
         {"--stop", &arguments.stop, nullptr, 0, 0, nullptr, nullptr},
         {"--idle", &idle, &arguments.idleSeconds, 1, kLongestIdleSeconds, nullptr, "seconds"},

@@ -17,7 +17,7 @@ WatchArguments ParseWatchArguments(int argc, const char* const* argv) {
     bool server = false;
     bool dde = false;
     std::string address;
-    const OptionSpec options[] = {
+    const ProgramOption options[] = {
         {"--now", &arguments.now, nullptr, 0, 0, nullptr, nullptr},
         {"--json", &arguments.json, nullptr, 0, 0, nullptr, nullptr},
         {"--count", nullptr, &arguments.count, 1, kMostRecords, nullptr, "records"},
