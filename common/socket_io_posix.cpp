@@ -4,9 +4,9 @@
 #include <sys/socket.h>
 
 #include <cerrno>
-#include <chrono>
 
 #include "server_lines.h"
+#include "tcp_conversation.h"
 
 namespace {
 
@@ -17,12 +17,6 @@ const int kSendFlags = 0;
 #endif
 
 }  // namespace
-
-unsigned long long SocketClockMs() {
-    return static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               std::chrono::steady_clock::now().time_since_epoch())
-                                               .count());
-}
 
 bool SendAllToSocket(int fd, const char* bytes, std::size_t size) {
     while (size > 0) {
@@ -38,9 +32,9 @@ bool SendAllToSocket(int fd, const char* bytes, std::size_t size) {
 // A signal that interrupts the wait does not end it: the caller's own
 // slices are short enough to look for a requested end between them.
 long ReceiveFromSocket(int fd, char* buffer, std::size_t size, unsigned long waitMs) {
-    const unsigned long long deadline = SocketClockMs() + waitMs;
+    const unsigned long long deadline = TcpClockMs() + waitMs;
     for (;;) {
-        const unsigned long long now = SocketClockMs();
+        const unsigned long long now = TcpClockMs();
         const int left = now >= deadline ? 0 : static_cast<int>(deadline - now);
         pollfd one = {fd, POLLIN, 0};
         const int ready = poll(&one, 1, left);

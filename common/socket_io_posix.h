@@ -14,7 +14,4 @@ bool SendAllToSocket(int fd, const char* bytes, std::size_t size);
 // peer closed, kReceiveTimeUp or kReceiveFailed.
 long ReceiveFromSocket(int fd, char* buffer, std::size_t size, unsigned long waitMs);
 
-// Returns the milliseconds of a clock that only goes forward.
-unsigned long long SocketClockMs();
-
 #endif

@@ -15,6 +15,7 @@
 
 #include "server_lines.h"
 #include "socket_io_posix.h"
+#include "tcp_conversation.h"
 #include "tcp_platform.h"
 
 namespace {
@@ -78,7 +79,7 @@ int ConnectOne(const addrinfo& address, unsigned long long deadline, int& error)
         return -1;
     }
     for (;;) {
-        const unsigned long long now = SocketClockMs();
+        const unsigned long long now = TcpClockMs();
         if (now >= deadline) {
             error = ETIMEDOUT;
             close(fd);
@@ -108,7 +109,7 @@ int ConnectOne(const addrinfo& address, unsigned long long deadline, int& error)
 
 SocketHandle ConnectToServer(const std::string& host, unsigned port, unsigned long timeoutMs,
                              std::string& reason) {
-    const unsigned long long deadline = SocketClockMs() + timeoutMs;
+    const unsigned long long deadline = TcpClockMs() + timeoutMs;
     addrinfo hints = {};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
